@@ -1,0 +1,4 @@
+// Resource identifiers of the configurator.
+#pragma once
+
+#define IDI_CONFIGURATOR 136

@@ -1,0 +1,4 @@
+// winsim: COM library.
+#pragma once
+#include <windows.h>
+#include <winsim/com.h>

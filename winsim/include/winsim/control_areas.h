@@ -1,0 +1,2 @@
+// Test controls of the further winsim areas, one header each.
+#pragma once

@@ -1,0 +1,3 @@
+// Local time and date formatting.
+#pragma once
+#include <winsim/types.h>

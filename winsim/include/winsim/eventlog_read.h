@@ -1,0 +1,3 @@
+// Reading event logs: OpenEventLogW, ReadEventLogW, change notification.
+#pragma once
+#include <winsim/types.h>

@@ -1,0 +1,3 @@
+// Module file names, data-file libraries, message tables and FormatMessageW.
+#pragma once
+#include <winsim/types.h>

@@ -1,0 +1,3 @@
+// Windows Firewall policy behind INetFwPolicy2, INetFwRules and INetFwRule.
+#pragma once
+#include <winsim/types.h>

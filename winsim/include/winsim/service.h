@@ -1,0 +1,3 @@
+// Service control manager: registrations and an in-process dispatcher.
+#pragma once
+#include <winsim/types.h>

@@ -1,0 +1,3 @@
+// Headless windows, dialogs and property sheets for the host build.
+#pragma once
+#include <winsim/types.h>

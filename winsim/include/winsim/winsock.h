@@ -1,0 +1,3 @@
+// Winsock names mapped onto BSD sockets.
+#pragma once
+#include <winsim/types.h>

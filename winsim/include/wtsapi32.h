@@ -1,0 +1,4 @@
+// winsim: terminal services API.
+#pragma once
+#include <windows.h>
+#include <winsim/wts.h>

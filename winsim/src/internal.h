@@ -1,0 +1,33 @@
+// Shared plumbing of winsim's implementation files (not part of its API).
+#pragma once
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+namespace winsim::detail {
+
+// Counts the call and tells whether an injected failure applies to it; the
+// failure's code goes to *code.
+bool InjectedFailure(const char* function, unsigned long* code);
+
+// Registers a function that Reset() calls to clear an area's state.
+void OnReset(std::function<void()> clear);
+
+// For calls winsim does not implement in the way asked: never a quiet success.
+[[noreturn]] void Unimplemented(const char* function, const char* detail);
+
+// Windows-style case-insensitive comparison of names (keys, values, sources).
+bool EqualNoCase(const std::wstring& a, const std::wstring& b);
+std::wstring LowerCase(const std::wstring& text);
+
+// Byte-for-character conversions (U+0000..U+00FF), independent of the C locale.
+std::wstring Widen(const std::string& text);
+std::string Narrow(const std::wstring& text);
+
+// Path of the host module image (set by the program target or by a test), and
+// the instance handle that stands for the program's own module.
+const std::string& ModuleImagePath();
+HINSTANCE MainModule();
+
+}  // namespace winsim::detail
