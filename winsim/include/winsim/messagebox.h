@@ -19,3 +19,14 @@
 #define IDCANCEL 2
 #define IDYES 6
 #define IDNO 7
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type);
+int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
+
+#ifdef __cplusplus
+}
+#endif

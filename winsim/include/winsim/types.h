@@ -56,6 +56,7 @@ typedef const WCHAR* PCWSTR;
 typedef DWORD* LPDWORD;
 typedef DWORD* PDWORD;
 typedef BYTE* LPBYTE;
+typedef BYTE* PBYTE;
 typedef const BYTE* LPCBYTE;
 typedef BOOL* LPBOOL;
 typedef LONG* PLONG;

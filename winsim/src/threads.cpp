@@ -1,0 +1,196 @@
+// Kernel objects for threads and events, waits and Sleep, on a clock that
+// tests can run fast.
+#include <winsim/control.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "internal.h"
+
+namespace {
+
+using winsim::detail::InjectedFailure;
+
+// An event; a thread is waited on through the event that its end signals.
+struct Waitable {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool signalled = false;
+    bool manualReset = true;
+    bool isThread = false;
+    DWORD exitCode = STILL_ACTIVE;
+};
+
+struct ThreadsState {
+    std::mutex mutex;
+    std::map<HANDLE, std::shared_ptr<Waitable>> handles;
+    uintptr_t nextHandle = 0x1000;
+    double timeScale = 1.0;
+    std::vector<DWORD> sleeps;
+};
+
+ThreadsState& Threads() {
+    static ThreadsState state;
+    static bool hooked = (winsim::detail::OnReset([] {
+                              std::lock_guard<std::mutex> lock(state.mutex);
+                              state.handles.clear();
+                              state.timeScale = 1.0;
+                              state.sleeps.clear();
+                          }),
+                          true);
+    (void)hooked;
+    return state;
+}
+
+HANDLE AddHandle(std::shared_ptr<Waitable> object) {
+    ThreadsState& threads = Threads();
+    std::lock_guard<std::mutex> lock(threads.mutex);
+    HANDLE handle = reinterpret_cast<HANDLE>(threads.nextHandle += 4);
+    threads.handles[handle] = std::move(object);
+    return handle;
+}
+
+std::shared_ptr<Waitable> Find(HANDLE handle) {
+    ThreadsState& threads = Threads();
+    std::lock_guard<std::mutex> lock(threads.mutex);
+    auto found = threads.handles.find(handle);
+    return found == threads.handles.end() ? nullptr : found->second;
+}
+
+std::chrono::microseconds Scaled(DWORD milliseconds) {
+    double scale;
+    {
+        std::lock_guard<std::mutex> lock(Threads().mutex);
+        scale = Threads().timeScale;
+    }
+    return std::chrono::microseconds(static_cast<long long>(milliseconds * 1000.0 * scale));
+}
+
+// Fails a call for an injected failure; true when the caller must return.
+bool Fails(const char* function) {
+    unsigned long code = 0;
+    if (!InjectedFailure(function, &code)) return false;
+    SetLastError(code);
+    return true;
+}
+
+}  // namespace
+
+extern "C" {
+
+HANDLE CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE start, LPVOID parameter, DWORD flags,
+                    LPDWORD threadId) {
+    if (Fails("CreateThread")) return nullptr;
+    if (flags != 0) winsim::detail::Unimplemented("CreateThread", "creation flags");
+    auto object = std::make_shared<Waitable>();
+    object->isThread = true;
+    HANDLE handle = AddHandle(object);
+    static DWORD lastId = 100;
+    if (threadId) *threadId = ++lastId;
+    std::thread([object, start, parameter] {
+        DWORD code = start(parameter);
+        std::lock_guard<std::mutex> lock(object->mutex);
+        object->exitCode = code;
+        object->signalled = true;
+        object->changed.notify_all();
+    }).detach();
+    return handle;
+}
+
+BOOL GetExitCodeThread(HANDLE thread, LPDWORD exitCode) {
+    std::shared_ptr<Waitable> object = Find(thread);
+    if (!object || !object->isThread) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    std::lock_guard<std::mutex> lock(object->mutex);
+    *exitCode = object->exitCode;
+    return TRUE;
+}
+
+HANDLE CreateEventW(LPSECURITY_ATTRIBUTES, BOOL manualReset, BOOL initialState, LPCWSTR name) {
+    if (Fails("CreateEventW")) return nullptr;
+    if (name) winsim::detail::Unimplemented("CreateEventW", "named events");
+    auto object = std::make_shared<Waitable>();
+    object->manualReset = manualReset != FALSE;
+    object->signalled = initialState != FALSE;
+    return AddHandle(object);
+}
+
+static BOOL SetSignalled(const char* function, HANDLE event, bool signalled) {
+    if (Fails(function)) return FALSE;
+    std::shared_ptr<Waitable> object = Find(event);
+    if (!object || object->isThread) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    std::lock_guard<std::mutex> lock(object->mutex);
+    object->signalled = signalled;
+    if (signalled) object->changed.notify_all();
+    return TRUE;
+}
+
+BOOL SetEvent(HANDLE event) { return SetSignalled("SetEvent", event, true); }
+
+BOOL ResetEvent(HANDLE event) { return SetSignalled("ResetEvent", event, false); }
+
+DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
+    if (Fails("WaitForSingleObject")) return WAIT_FAILED;
+    std::shared_ptr<Waitable> object = Find(handle);
+    if (!object) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return WAIT_FAILED;
+    }
+    std::unique_lock<std::mutex> lock(object->mutex);
+    auto ready = [&] { return object->signalled; };
+    if (milliseconds == INFINITE) {
+        object->changed.wait(lock, ready);
+    } else if (!object->changed.wait_for(lock, Scaled(milliseconds), ready)) {
+        return WAIT_TIMEOUT;
+    }
+    if (!object->manualReset && !object->isThread) object->signalled = false;
+    return WAIT_OBJECT_0;
+}
+
+void Sleep(DWORD milliseconds) {
+    {
+        std::lock_guard<std::mutex> lock(Threads().mutex);
+        Threads().sleeps.push_back(milliseconds);
+    }
+    std::this_thread::sleep_for(Scaled(milliseconds));
+}
+
+BOOL CloseHandle(HANDLE handle) {
+    if (Fails("CloseHandle")) return FALSE;
+    std::lock_guard<std::mutex> lock(Threads().mutex);
+    if (!Threads().handles.erase(handle)) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+}  // extern "C"
+
+namespace winsim {
+
+void SetTimeScale(double scale) {
+    std::lock_guard<std::mutex> lock(Threads().mutex);
+    Threads().timeScale = scale;
+}
+
+std::vector<DWORD> SleepCalls() {
+    std::lock_guard<std::mutex> lock(Threads().mutex);
+    return Threads().sleeps;
+}
+
+int OpenKernelHandles() {
+    std::lock_guard<std::mutex> lock(Threads().mutex);
+    return static_cast<int>(Threads().handles.size());
+}
+
+}  // namespace winsim
