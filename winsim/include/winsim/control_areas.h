@@ -2,3 +2,10 @@
 #pragma once
 #include <winsim/control_threads.h>
 #include <winsim/control_messagebox.h>
+#include <winsim/control_module.h>
+#include <winsim/control_eventlog_write.h>
+#include <winsim/control_eventlog_read.h>
+#include <winsim/control_service.h>
+#include <winsim/control_user.h>
+#include <winsim/control_winsock.h>
+#include <winsim/control_com.h>

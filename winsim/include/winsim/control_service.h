@@ -1,0 +1,3 @@
+// Test controls of the service control manager.
+#pragma once
+#include <windows.h>

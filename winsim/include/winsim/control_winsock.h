@@ -1,0 +1,3 @@
+// Test controls of sockets.
+#pragma once
+#include <windows.h>
