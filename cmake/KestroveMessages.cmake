@@ -21,9 +21,9 @@ function(kestrove_message_file mc_file output_dir rc_variable)
   get_filename_component(name ${mc_path} NAME_WE)
   set(crlf ${output_dir}/${name}.mc)
   set(rc ${output_dir}/${name}.rc)
+  file(MAKE_DIRECTORY ${output_dir})
   add_custom_command(
     OUTPUT ${rc} ${output_dir}/MSG00409.bin
-    COMMAND ${CMAKE_COMMAND} -E make_directory ${output_dir}
     COMMAND ${CMAKE_COMMAND} -DIN=${mc_path} -DOUT=${crlf} -P ${CMAKE_CURRENT_FUNCTION_LIST_FILE}
     COMMAND ${KESTROVE_WINDMC} ${ARGN} -r ${output_dir} -h ${output_dir} ${crlf}
     DEPENDS ${mc_path} ${CMAKE_CURRENT_FUNCTION_LIST_FILE}
