@@ -34,3 +34,12 @@ foreach(test_binary ${applog_test_binaries})
   target_compile_definitions(${test_binary} PRIVATE KESTROVE_TEST_MESSAGES_DLL="${test_messages_dll}"
                                                     KESTROVE_TEST_NOT_PE_FILE="${not_pe_file}")
 endforeach()
+
+# winsim's own tests read messages out of the programs' resource images too.
+if(KESTROVE_HOST)
+  add_dependencies(winsim_tests RDPKestroveservice_resources RDPKestroveconfig_resources)
+  get_property(service_image GLOBAL PROPERTY RDPKestroveservice_IMAGE)
+  get_property(config_image GLOBAL PROPERTY RDPKestroveconfig_IMAGE)
+  target_compile_definitions(winsim_tests PRIVATE KESTROVE_SERVICE_IMAGE="${service_image}"
+                                                  KESTROVE_CONFIG_IMAGE="${config_image}")
+endif()
