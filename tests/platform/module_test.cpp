@@ -96,8 +96,9 @@ TEST(GetDateFormatTest, SizeQueryShortBufferAndInvalidDate) {
     EXPECT_EQ(26, GetDateFormatW(LOCALE_USER_DEFAULT, DATE_LONGDATE, &date, nullptr, nullptr, 0));
     EXPECT_EQ(0, GetDateFormatW(LOCALE_USER_DEFAULT, DATE_LONGDATE, &date, nullptr, text, 8));
     EXPECT_EQ(static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER), GetLastError());
-    SYSTEMTIME noLeapDay = {2023, 2, 0, 29, 0, 0, 0, 0};
-    EXPECT_EQ(0, GetDateFormatW(LOCALE_USER_DEFAULT, DATE_LONGDATE, &noLeapDay, nullptr, text, 8));
+    SYSTEMTIME noSuchDay = {2026, 2, 0, 30, 0, 0, 0, 0};
+    WCHAR large[64];
+    EXPECT_EQ(0, GetDateFormatW(LOCALE_USER_DEFAULT, DATE_LONGDATE, &noSuchDay, nullptr, large, 64));
     EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), GetLastError());
 }
 
