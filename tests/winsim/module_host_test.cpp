@@ -41,19 +41,6 @@ TEST_F(WinsimModuleTest, ProgramPathIsTheModuleImage) {
     EXPECT_EQ(testsupport::Wide(KESTROVE_SERVICE_IMAGE).substr(0, 4), path);
 }
 
-TEST_F(WinsimModuleTest, AnsiAndUnicodeEntriesRenderAlike) {
-    // The service image holds ANSI entries, the test DLL UTF-16 ones.
-    HMODULE ansi = LoadLibraryExW(testsupport::Wide(KESTROVE_SERVICE_IMAGE).c_str(), nullptr,
-                                  LOAD_LIBRARY_AS_DATAFILE);
-    HMODULE unicode = LoadTestDll();
-    ASSERT_NE(nullptr, ansi);
-    ASSERT_NE(nullptr, unicode);
-    EXPECT_EQ(L"Mirdal RDP Kestrove has stopped.\r\n\r\r\n", testsupport::Render(ansi, 4, {}));
-    EXPECT_EQ(L"No inserts here.\r\n", testsupport::Render(unicode, testsupport::kPlainMessage, {}));
-    FreeLibrary(ansi);
-    FreeLibrary(unicode);
-}
-
 TEST_F(WinsimModuleTest, SystemTableIsEmpty) {
     LPWSTR text = nullptr;
     EXPECT_EQ(0u, FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER |
