@@ -231,6 +231,19 @@ TEST_F(SmtpHostTest, ReplyOf1024BytesEndsTheCallWithoutABox) {
     ExpectCleanEnd();
 }
 
+TEST_F(SmtpHostTest, FullRcptReplyIsLoggedCutToTheBufferAndTheDialogueGoesOn) {
+    SmtpPeer peer("127.0.1.20", SmtpScript::RcptReply1024);
+    ASSERT_TRUE(peer.Listening());
+    UseServer("127.0.1.20");
+    EXPECT_EQ(1, SendTestMessage());
+    ASSERT_TRUE(peer.WaitForClientClose());
+    EXPECT_EQ(kTestMessage, peer.Received());
+    std::vector<std::string> replies = testsupport::SmtpScriptReplies(SmtpScript::RcptReply1024);
+    replies[3].resize(1023);
+    EXPECT_EQ(WithHeaderLines(LogUntilData("127.0.1.20", replies)), g_log);
+    ExpectSuccessBox();
+}
+
 TEST_F(SmtpHostTest, RefusedConnectionShowsTheErrorBoxInTestMode) {
     UseServer("127.0.1.12");
     ::testing::internal::CaptureStdout();

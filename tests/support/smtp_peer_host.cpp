@@ -62,10 +62,12 @@ std::vector<std::string> SmtpScriptReplies(SmtpScript script) {
         case SmtpScript::Normal:
         case SmtpScript::HeloReply1023:
         case SmtpScript::HeloReply1024:
+        case SmtpScript::RcptReply1024:
             replies = {greeting, "250 peer.kestrove.test\r\n"};
+            replies.insert(replies.end(), afterHelo.begin(), afterHelo.end());
             if (script == SmtpScript::HeloReply1023) replies[1] = ReplyOfLength(1023);
             if (script == SmtpScript::HeloReply1024) replies[1] = ReplyOfLength(1024);
-            replies.insert(replies.end(), afterHelo.begin(), afterHelo.end());
+            if (script == SmtpScript::RcptReply1024) replies[3] = ReplyOfLength(1024);
             break;
         case SmtpScript::RejectAll:
             replies = {"554 5.3.2 No service here\r\n",      "502 5.5.1 HELO refused\r\n",

@@ -20,6 +20,7 @@ enum class SmtpScript {
     SplitGreeting,  // the greeting in two pieces, the second in answer to HELO; later replies one step late
     HeloReply1023,  // a HELO reply of exactly 1023 bytes
     HeloReply1024,  // a HELO reply of exactly 1024 bytes
+    RcptReply1024,  // a RCPT TO reply of exactly 1024 bytes
     CloseEarly,     // the greeting, then the sending side closed; keeps recording
     Silent,         // accepts and never answers
 };
