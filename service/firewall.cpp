@@ -72,9 +72,9 @@ static int SearchRules(INetFwPolicy2* policy, int index) {
     int result = 0;
     HRESULT hr = policy->get_Rules(&rules);
     if (FAILED(hr)) {
-        printf("get_Rules failed: 0x%08lx\n", (unsigned long)hr);
+        printf("get_Rules failed: 0x%08lx\n", (unsigned long)(DWORD)hr);
     } else if (FAILED(hr = rules->get_Count(&count))) {
-        printf("get_Count failed: 0x%08lx\n", (unsigned long)hr);
+        printf("get_Count failed: 0x%08lx\n", (unsigned long)(DWORD)hr);
     } else {
         printf("The number of rules in the Windows Firewall are %d\n", (int)count);
         if (SUCCEEDED(rules->get__NewEnum(&enumObject)) && enumObject &&
@@ -91,14 +91,14 @@ static int SearchRules(INetFwPolicy2* policy, int index) {
 int FirewallRuleExists(int index) {
     HRESULT hrInit = CoInitializeEx(NULL, COINIT_APARTMENTTHREADED);
     if (FAILED(hrInit) && hrInit != RPC_E_CHANGED_MODE) {
-        printf("CoInitializeEx failed: 0x%08lx\n", (unsigned long)hrInit);
+        printf("CoInitializeEx failed: 0x%08lx\n", (unsigned long)(DWORD)hrInit);
         return 0;
     }
     INetFwPolicy2* policy = NULL;
     int result = 0;
     HRESULT hr = CoCreateInstance(CLSID_NetFwPolicy2, NULL, CLSCTX_INPROC_SERVER, IID_INetFwPolicy2, (void**)&policy);
     if (FAILED(hr)) {
-        printf("CoCreateInstance for INetFwPolicy2 failed: 0x%08lx\n", (unsigned long)hr);
+        printf("CoCreateInstance for INetFwPolicy2 failed: 0x%08lx\n", (unsigned long)(DWORD)hr);
     } else {
         result = SearchRules(policy, index);
         policy->Release();
@@ -148,13 +148,13 @@ static void AddBlockRule(INetFwRules* rules, INetFwRule* rule, BSTR name, BSTR g
     rule->put_Description(description);
     HRESULT hr = remoteAddresses ? rule->put_RemoteAddresses(remoteAddresses) : E_OUTOFMEMORY;
     if (FAILED(hr)) {
-        printf("put_RemoteAddresses failed: 0x%08lx\n", (unsigned long)hr);
+        printf("put_RemoteAddresses failed: 0x%08lx\n", (unsigned long)(DWORD)hr);
         ReportBlockFailure(hr, address);
     } else {
         hr = rules->Add(rule);
         printf("Added rule %ls\r\n", TextOf(name));
         if (FAILED(hr)) {
-            printf("Firewall Rule Add failed: 0x%08lx\n", (unsigned long)hr);
+            printf("Firewall Rule Add failed: 0x%08lx\n", (unsigned long)(DWORD)hr);
             ReportBlockFailure(hr, address);
         } else {
             ReportBlock(address, index);
@@ -180,14 +180,14 @@ int AddFirewallRule(int index) {
     LONG profiles = 0;
     HRESULT hr = CoCreateInstance(CLSID_NetFwPolicy2, NULL, CLSCTX_INPROC_SERVER, IID_INetFwPolicy2, (void**)&policy);
     if (FAILED(hr)) {
-        printf("CoCreateInstance for INetFwPolicy2 failed: 0x%08lx\n", (unsigned long)hr);
+        printf("CoCreateInstance for INetFwPolicy2 failed: 0x%08lx\n", (unsigned long)(DWORD)hr);
     } else if (FAILED(hr = policy->get_Rules(&rules))) {
-        printf("get_Rules failed: 0x%08lx\n", (unsigned long)hr);
+        printf("get_Rules failed: 0x%08lx\n", (unsigned long)(DWORD)hr);
     } else if (FAILED(hr = policy->get_CurrentProfileTypes(&profiles))) {
-        printf("get_CurrentProfileTypes failed: 0x%08lx\n", (unsigned long)hr);
+        printf("get_CurrentProfileTypes failed: 0x%08lx\n", (unsigned long)(DWORD)hr);
     } else if (FAILED(hr = CoCreateInstance(CLSID_NetFwRule, NULL, CLSCTX_INPROC_SERVER, IID_INetFwRule,
                                             (void**)&rule))) {
-        printf("CoCreateInstance for Firewall Rule failed: 0x%08lx\n", (unsigned long)hr);
+        printf("CoCreateInstance for Firewall Rule failed: 0x%08lx\n", (unsigned long)(DWORD)hr);
     } else {
         AddBlockRule(rules, rule, name, group, haveDate ? date : NULL, index);
     }
