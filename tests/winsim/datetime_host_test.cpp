@@ -1,26 +1,46 @@
-// winsim's long date: the English (United States) form, weekday included.
+// winsim's local time control and the long date's calendar.
 #include <gtest/gtest.h>
-#include <windows.h>
+#include <winsim/control.h>
+
+#include <cstring>
 
 namespace {
 
-std::wstring LongDate(WORD year, WORD month, WORD day) {
-    SYSTEMTIME date = {};
-    date.wYear = year;
-    date.wMonth = month;
-    date.wDay = day;
-    date.wDayOfWeek = 6;  // ignored
-    WCHAR text[512];
-    if (!GetDateFormatW(LOCALE_USER_DEFAULT, DATE_LONGDATE, &date, nullptr, text, 512)) return L"<failed>";
-    return text;
+class WinsimDateTimeTest : public ::testing::Test {
+protected:
+    void SetUp() override { winsim::Reset(); }
+    static std::wstring LongDate(const SYSTEMTIME* date) {
+        WCHAR text[64];
+        return GetDateFormatW(LOCALE_USER_DEFAULT, DATE_LONGDATE, date, nullptr, text, 64) ? text : L"<failed>";
+    }
+};
+
+TEST_F(WinsimDateTimeTest, FixedTimeIsReturnedAndFormattedUntilReset) {
+    SYSTEMTIME fixed = {2026, 12, 2, 8, 23, 59, 58, 999};
+    winsim::FixLocalTime(fixed);
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    EXPECT_EQ(0, std::memcmp(&fixed, &now, sizeof(now)));
+    EXPECT_EQ(L"Tuesday, December 8, 2026", LongDate(nullptr));
+    winsim::Reset();
+    GetLocalTime(&now);
+    EXPECT_GE(now.wYear, 2024);
 }
 
-TEST(WinsimDateTest, LongDateNamesWeekdayMonthDayAndYear) {
-    EXPECT_EQ(L"Tuesday, March 5, 2024", LongDate(2024, 3, 5));
-    EXPECT_EQ(L"Thursday, February 29, 2024", LongDate(2024, 2, 29));
-    EXPECT_EQ(L"Sunday, December 31, 2023", LongDate(2023, 12, 31));
-    EXPECT_EQ(L"Monday, January 1, 1601", LongDate(1601, 1, 1));
-    EXPECT_EQ(L"<failed>", LongDate(2023, 2, 29));
+TEST_F(WinsimDateTimeTest, WeekdayComesFromTheDateAlone) {
+    SYSTEMTIME wrongWeekday = {2000, 1, 5, 1, 0, 0, 0, 0};
+    EXPECT_EQ(L"Saturday, January 1, 2000", LongDate(&wrongWeekday));
+    SYSTEMTIME earliest = {1601, 1, 0, 1, 0, 0, 0, 0};
+    EXPECT_EQ(L"Monday, January 1, 1601", LongDate(&earliest));
+}
+
+TEST_F(WinsimDateTimeTest, CenturyLeapRules) {
+    SYSTEMTIME leap2000 = {2000, 2, 0, 29, 0, 0, 0, 0};
+    SYSTEMTIME none1900 = {1900, 2, 0, 29, 0, 0, 0, 0};
+    SYSTEMTIME badMonth = {2026, 13, 0, 1, 0, 0, 0, 0};
+    EXPECT_EQ(L"Tuesday, February 29, 2000", LongDate(&leap2000));
+    EXPECT_EQ(L"<failed>", LongDate(&none1900));
+    EXPECT_EQ(L"<failed>", LongDate(&badMonth));
 }
 
 }  // namespace

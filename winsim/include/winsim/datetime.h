@@ -11,9 +11,11 @@ typedef struct _SYSTEMTIME {
     WORD wMinute;
     WORD wSecond;
     WORD wMilliseconds;
-} SYSTEMTIME, *LPSYSTEMTIME;
+} SYSTEMTIME, *PSYSTEMTIME, *LPSYSTEMTIME;
 
+#define LOCALE_SYSTEM_DEFAULT 0x0800
 #define LOCALE_USER_DEFAULT 0x0400
+
 #define DATE_SHORTDATE 0x00000001
 #define DATE_LONGDATE 0x00000002
 
@@ -21,11 +23,12 @@ typedef struct _SYSTEMTIME {
 extern "C" {
 #endif
 
-void GetLocalTime(LPSYSTEMTIME lpSystemTime);
-// Only the long date of the user default locale (English, United States):
-// "dddd, MMMM d, yyyy".
-int GetDateFormatW(LCID Locale, DWORD dwFlags, const SYSTEMTIME* lpDate, LPCWSTR lpFormat, LPWSTR lpDateStr,
-                   int cchDate);
+void GetLocalTime(LPSYSTEMTIME time);
+
+// English (United States) only, and only DATE_LONGDATE without a picture:
+// "Tuesday, December 8, 2026". NULL date: the current local time. The result
+// counts the terminator; size 0 asks for the size needed.
+int GetDateFormatW(LCID locale, DWORD flags, const SYSTEMTIME* date, LPCWSTR format, LPWSTR dateText, int size);
 
 #ifdef __cplusplus
 }
