@@ -1,6 +1,7 @@
 // libFuzzer target: arbitrary UTF-16 text as the rendered text of a failed
-// logon, through the tracker twice so that an address it accepts reaches the
-// firewall (winsim's) at threshold 2; no mail is sent.
+// logon, through the logon-type reader and the tracker, twice, so that an
+// address the tracker accepts reaches the firewall (winsim's) at threshold 2;
+// no mail is sent.
 #include <windows.h>
 #include <winsim/control.h>
 
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "common/settings.h"
+#include "service/message_render.h"
 #include "service/tracker.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -28,8 +30,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<WCHAR> text(size / 2 + 1, L'\0');
     for (size_t i = 0; i + 1 < size; i += 2) text[i / 2] = static_cast<WCHAR>(data[i] | (data[i + 1] << 8));
 
-    KestroveProcessEventMessage(text.data());
-    KestroveProcessEventMessage(text.data());
+    for (int failure = 0; failure < 2; ++failure) {
+        GetLogonTypeFromEventMessage(text.data());
+        KestroveProcessEventMessage(text.data());
+    }
 
     std::free(RDPKestrove_Current_Block_Info);
     RDPKestrove_Current_Block_Info = nullptr;

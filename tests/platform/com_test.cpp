@@ -1,5 +1,4 @@
-// COM library behaviour that the firewall code relies on: apartments, BSTR,
-// VARIANT; and the long date of GetDateFormatW.
+// COM library behaviour that the firewall code relies on: apartments, BSTR, VARIANT.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <objbase.h>
@@ -66,24 +65,6 @@ TEST(ComPlatformTest, VariantClearFreesAndEmpties) {
     EXPECT_EQ(S_OK, VariantClear(&value));
     EXPECT_EQ(VT_EMPTY, value.vt);
     EXPECT_EQ(S_OK, VariantClear(&value));
-}
-
-TEST(DateFormatPlatformTest, LongDateSizeAndBufferRules) {
-    SYSTEMTIME date = {};
-    date.wYear = 2024;
-    date.wMonth = 3;
-    date.wDay = 5;
-    const int needed = GetDateFormatW(LOCALE_USER_DEFAULT, DATE_LONGDATE, &date, nullptr, nullptr, 0);
-    ASSERT_GT(needed, 5);
-    WCHAR text[512];
-    EXPECT_EQ(needed, GetDateFormatW(LOCALE_USER_DEFAULT, DATE_LONGDATE, &date, nullptr, text, 512));
-    EXPECT_EQ(static_cast<size_t>(needed - 1), wcslen(text));
-    EXPECT_NE(nullptr, wcsstr(text, L"2024"));
-    EXPECT_EQ(0, GetDateFormatW(LOCALE_USER_DEFAULT, DATE_LONGDATE, &date, nullptr, text, needed - 1));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER), GetLastError());
-    date.wMonth = 13;
-    EXPECT_EQ(0, GetDateFormatW(LOCALE_USER_DEFAULT, DATE_LONGDATE, &date, nullptr, text, 512));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), GetLastError());
 }
 
 }  // namespace

@@ -43,12 +43,22 @@ protected:
         return ::testing::internal::GetCapturedStdout();
     }
 
-    static std::wstring Today() {
-        SYSTEMTIME now;
-        GetLocalTime(&now);
-        WCHAR date[512];
-        GetDateFormatW(LOCALE_USER_DEFAULT, DATE_LONGDATE, &now, nullptr, date, 512);
-        return date;
+    // Pins the clock: the descriptions read "... blocked on Tuesday, March 5, 2024".
+    static void FixDate() {
+        SYSTEMTIME date = {};
+        date.wYear = 2024;
+        date.wMonth = 3;
+        date.wDay = 5;
+        date.wHour = 23;
+        winsim::FixLocalTime(date);
+    }
+
+    static void ExpectRecord(DWORD eventId, const std::vector<std::wstring>& strings) {
+        const std::vector<winsim::ReportedEvent> log = winsim::ApplicationLog();
+        ASSERT_EQ(1u, log.size());
+        EXPECT_EQ(eventId, log[0].eventId);
+        EXPECT_EQ(EVENTLOG_INFORMATION_TYPE, log[0].type);
+        EXPECT_EQ(strings, log[0].strings);
     }
 };
 
@@ -93,8 +103,9 @@ TEST_F(FirewallTest, ListsRangesSubnetsAndOtherAddressesDoNotMatch) {
     EXPECT_EQ(0, Exists(0));
 }
 
-TEST_F(FirewallTest, BlockRuleHoldsTheNineProperties) {
-    Add(0);
+TEST_F(FirewallTest, BlockRuleHoldsTheNinePropertiesAndIsRecorded) {
+    FixDate();
+    EXPECT_EQ("Added rule Mirdal Software - RDP Kestrove\r\n", Add(0));
     ASSERT_EQ(1u, winsim::FirewallRules().size());
     const winsim::FirewallRule rule = winsim::FirewallRules()[0];
     EXPECT_EQ(L"Mirdal Software - RDP Kestrove", rule.name);
@@ -104,9 +115,10 @@ TEST_F(FirewallTest, BlockRuleHoldsTheNineProperties) {
     EXPECT_EQ(7, rule.profiles);
     EXPECT_EQ(NET_FW_ACTION_BLOCK, rule.action);
     EXPECT_TRUE(rule.enabled);
-    EXPECT_EQ(L"10.1.2.3 blocked on " + Today(), rule.description);
+    EXPECT_EQ(L"10.1.2.3 blocked on Tuesday, March 5, 2024", rule.description);
     EXPECT_EQ(L"10.1.2.3/255.255.255.255", rule.remoteAddresses);
     EXPECT_EQ(L"", rule.localPorts);
+    ExpectRecord(5, {L"10.1.2.3"});
     EXPECT_EQ(1, Exists(0));
 }
 
@@ -115,9 +127,11 @@ TEST_F(FirewallTest, DescriptionWithoutDateWhenTheDateCannotBeFormatted) {
     Add(0);
     ASSERT_EQ(1u, winsim::FirewallRules().size());
     EXPECT_EQ(L"10.1.2.3 blocked", winsim::FirewallRules()[0].description);
+    ExpectRecord(5, {L"10.1.2.3"});
 }
 
 TEST_F(FirewallTest, TwoBlockedAddressesGiveTwoRulesOfOneNameAndGroup) {
+    FixDate();
     const int second = Track("192.168.200.201");
     Add(0);
     Add(second);
@@ -126,7 +140,7 @@ TEST_F(FirewallTest, TwoBlockedAddressesGiveTwoRulesOfOneNameAndGroup) {
     EXPECT_EQ(rules[0].name, rules[1].name);
     EXPECT_EQ(rules[0].grouping, rules[1].grouping);
     EXPECT_EQ(L"192.168.200.201/255.255.255.255", rules[1].remoteAddresses);
-    EXPECT_EQ(L"192.168.200.201 blocked on " + Today(), rules[1].description);
+    EXPECT_EQ(L"192.168.200.201 blocked on Tuesday, March 5, 2024", rules[1].description);
     EXPECT_EQ(1, Exists(second));
 }
 
@@ -196,6 +210,7 @@ TEST_F(FirewallTest, FailuresBeforeAddPrintTheirLineAndAddNothing) {
         winsim::FailCall(c.method, static_cast<unsigned long>(E_ACCESSDENIED), c.nth);
         EXPECT_EQ(c.line, Add(0));
         EXPECT_TRUE(winsim::FirewallRules().empty());
+        EXPECT_TRUE(winsim::ApplicationLog().empty());
         EXPECT_EQ(0, winsim::LiveComObjects());
         EXPECT_EQ(0, winsim::LiveBstrs());
         EXPECT_EQ(0, winsim::ComInitCount());
@@ -207,16 +222,28 @@ TEST_F(FirewallTest, NoRuleWithoutItsRemoteAddress) {
         const char* method;
         int nth;
         const char* line;
+        const wchar_t* code;
     };
     // SysAllocString: the name, the group, the description, then the address.
-    for (const Case& c : {Case{"INetFwRule::put_RemoteAddresses", 1, "put_RemoteAddresses failed: 0x80070057\n"},
-                          Case{"SysAllocString", 4, "put_RemoteAddresses failed: 0x8007000e\n"}}) {
+    for (const Case& c :
+         {Case{"INetFwRule::put_RemoteAddresses", 1, "put_RemoteAddresses failed: 0x80070057\n", L"0x80070057\n"},
+          Case{"SysAllocString", 4, "put_RemoteAddresses failed: 0x8007000e\n", L"0x8007000e\n"}}) {
         SCOPED_TRACE(c.method);
         winsim::Reset();
+        g_settings.EmailNotifyOnBlock = 1;
         winsim::FailCall(c.method, static_cast<unsigned long>(E_INVALIDARG), c.nth);
         EXPECT_EQ(c.line, Add(0));
         EXPECT_TRUE(winsim::FirewallRules().empty());
+        ExpectRecord(6, {c.code, L"10.1.2.3"});
     }
+}
+
+TEST_F(FirewallTest, RefusedAddWritesTheFailureRecord) {
+    g_settings.EmailNotifyOnBlock = 1;
+    winsim::FailCall("INetFwRules::Add", static_cast<unsigned long>(E_ACCESSDENIED));
+    EXPECT_EQ("Added rule Mirdal Software - RDP Kestrove\r\nFirewall Rule Add failed: 0x80070005\n", Add(0));
+    EXPECT_TRUE(winsim::FirewallRules().empty());
+    ExpectRecord(6, {L"0x80070005\n", L"10.1.2.3"});
 }
 
 TEST_F(FirewallTest, OtherPropertyFailuresStillReleaseEverything) {
