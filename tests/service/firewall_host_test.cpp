@@ -6,6 +6,7 @@
 
 #include "failed_logon_host.h"
 #include "service/firewall.h"
+#include "smtp_peer_host.h"
 
 namespace {
 
@@ -258,6 +259,54 @@ TEST_F(FirewallTest, OtherPropertyFailuresStillReleaseEverything) {
         EXPECT_EQ(0, winsim::LiveBstrs());
         EXPECT_EQ(0, winsim::ComInitCount());
     }
+}
+
+// The notice mail goes through a scripted SMTP server on a loopback address of each test's own.
+class FirewallMailTest : public FirewallTest {
+protected:
+    static void UseServer(const char* address) {
+        std::strcpy(g_smtpServer, address);
+        std::strcpy(g_emailFrom, "kestrove@example.org");
+        std::strcpy(g_adminEmailAddress, "admin@example.org");
+    }
+};
+
+TEST_F(FirewallMailTest, NoticeFollowsTheBlockRecordWhenSwitchedOn) {
+    testsupport::SmtpPeer peer("127.0.5.2", testsupport::SmtpScript::Normal);
+    ASSERT_TRUE(peer.Listening());
+    UseServer("127.0.5.2");
+    g_settings.EmailNotifyOnBlock = 1;
+    Add(0);
+    ASSERT_TRUE(peer.WaitForClientClose());
+    const std::string mail = peer.Received();
+    EXPECT_NE(std::string::npos, mail.find("RCPT TO: <admin@example.org>\r\n"));
+    EXPECT_NE(std::string::npos, mail.find("Mirdal RDP Kestrove has blocked the following IP address: 10.1.2.3\r\n.\r\n"));
+    ExpectRecord(5, {L"10.1.2.3"});
+}
+
+TEST_F(FirewallMailTest, NoNoticeWhenSwitchedOff) {
+    testsupport::SmtpPeer peer("127.0.5.3", testsupport::SmtpScript::Normal);
+    ASSERT_TRUE(peer.Listening());
+    UseServer("127.0.5.3");
+    g_settings.EmailNotifyOnBlock = 0;
+    Add(0);
+    EXPECT_EQ(1u, winsim::FirewallRules().size());
+    ExpectRecord(5, {L"10.1.2.3"});
+    EXPECT_EQ(0, peer.Connections());
+}
+
+TEST_F(FirewallMailTest, NoNoticeWithoutARule) {
+    testsupport::SmtpPeer peer("127.0.5.4", testsupport::SmtpScript::Normal);
+    ASSERT_TRUE(peer.Listening());
+    UseServer("127.0.5.4");
+    g_settings.EmailNotifyOnBlock = 1;
+    for (const char* method : {"INetFwRules::Add", "INetFwRule::put_RemoteAddresses", "INetFwPolicy2::get_Rules",
+                               "INetFwPolicy2::get_CurrentProfileTypes"}) {
+        winsim::FailCall(method, static_cast<unsigned long>(E_ACCESSDENIED));
+        Add(0);
+    }
+    EXPECT_TRUE(winsim::FirewallRules().empty());
+    EXPECT_EQ(0, peer.Connections());
 }
 
 }  // namespace
