@@ -30,8 +30,10 @@ struct CoreState {
     std::string moduleImage = winsim_module_image;
 };
 
+// Never destroyed: threads still running at exit (as a service's workers do)
+// keep calling in, as they would until ExitProcess on Windows.
 CoreState& Core() {
-    static CoreState state;
+    static CoreState& state = *new CoreState;
     return state;
 }
 

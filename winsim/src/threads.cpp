@@ -33,8 +33,9 @@ struct ThreadsState {
     std::vector<DWORD> sleeps;
 };
 
+// Never destroyed, like Core(): threads may outlive the program's exit calls.
 ThreadsState& Threads() {
-    static ThreadsState state;
+    static ThreadsState& state = *new ThreadsState;
     static bool hooked = (winsim::detail::OnReset([] {
                               std::lock_guard<std::mutex> lock(state.mutex);
                               state.handles.clear();
