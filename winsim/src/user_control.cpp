@@ -149,6 +149,16 @@ bool SelectAllText(HWND control) {
     return true;
 }
 
+bool PressDelete(HWND control) {
+    Window* edit = Find(control);
+    if (!edit || !detail::EqualNoCase(edit->className, L"EDIT") || !CanTakeInput(control)) return false;
+    SetFocus(control);
+    if (edit->style & ES_READONLY) return true;
+    if (edit->selStart == edit->selEnd && edit->selEnd < edit->text.size()) ++edit->selEnd;
+    SendMessageW(control, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(L""));
+    return true;
+}
+
 bool PressEnter(HWND control) {
     Window* focus = Find(control);
     if (!focus || !CanTakeInput(control)) return false;

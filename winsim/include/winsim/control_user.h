@@ -44,6 +44,7 @@ bool Click(HWND control);                // push buttons and check boxes
 bool ClickDlgButton(HWND dialog, int id);
 bool TypeText(HWND edit, const std::wstring& text);  // key by key at the caret
 bool SelectAllText(HWND edit);
+bool PressDelete(HWND edit);     // the selection, or the character after the caret
 bool PressEnter(HWND control);   // in a dialog: the focused push button or the default one
 bool PressEscape(HWND control);  // in a dialog: Cancel
 bool PressCloseBox(HWND window); // the close box in the caption
