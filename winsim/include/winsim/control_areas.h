@@ -4,6 +4,7 @@
 #include <winsim/control_messagebox.h>
 #include <winsim/control_module.h>
 #include <winsim/control_eventlog_write.h>
+#include <winsim/control_datetime.h>
 #include <winsim/control_eventlog_read.h>
 #include <winsim/control_service.h>
 #include <winsim/control_user.h>
