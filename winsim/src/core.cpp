@@ -108,6 +108,7 @@ void Reset() {
         std::lock_guard<std::mutex> lock(core.mutex);
         core.callCounts.clear();
         core.injections.clear();
+        core.moduleImage = winsim_module_image;
     }
     for (auto& clear : detail::ResetHooks()) clear();
     detail::t_lastError = 0;

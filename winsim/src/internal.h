@@ -2,6 +2,7 @@
 #pragma once
 #include <windows.h>
 
+#include <chrono>
 #include <functional>
 #include <string>
 
@@ -24,6 +25,9 @@ std::wstring LowerCase(const std::wstring& text);
 // Byte-for-character conversions (U+0000..U+00FF), independent of the C locale.
 std::wstring Widen(const std::string& text);
 std::string Narrow(const std::wstring& text);
+
+// A time-out as it passes on winsim's test clock (winsim::SetTimeScale).
+std::chrono::microseconds ScaledTime(DWORD milliseconds);
 
 // Path of the host module image (set by the program target or by a test), and
 // the instance handle that stands for the program's own module.

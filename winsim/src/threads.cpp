@@ -61,15 +61,6 @@ std::shared_ptr<Waitable> Find(HANDLE handle) {
     return found == threads.handles.end() ? nullptr : found->second;
 }
 
-std::chrono::microseconds Scaled(DWORD milliseconds) {
-    double scale;
-    {
-        std::lock_guard<std::mutex> lock(Threads().mutex);
-        scale = Threads().timeScale;
-    }
-    return std::chrono::microseconds(static_cast<long long>(milliseconds * 1000.0 * scale));
-}
-
 // Fails a call for an injected failure; true when the caller must return.
 bool Fails(const char* function) {
     unsigned long code = 0;
@@ -149,7 +140,7 @@ DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
     auto ready = [&] { return object->signalled; };
     if (milliseconds == INFINITE) {
         object->changed.wait(lock, ready);
-    } else if (!object->changed.wait_for(lock, Scaled(milliseconds), ready)) {
+    } else if (!object->changed.wait_for(lock, winsim::detail::ScaledTime(milliseconds), ready)) {
         return WAIT_TIMEOUT;
     }
     if (!object->manualReset && !object->isThread) object->signalled = false;
@@ -161,7 +152,7 @@ void Sleep(DWORD milliseconds) {
         std::lock_guard<std::mutex> lock(Threads().mutex);
         Threads().sleeps.push_back(milliseconds);
     }
-    std::this_thread::sleep_for(Scaled(milliseconds));
+    std::this_thread::sleep_for(winsim::detail::ScaledTime(milliseconds));
 }
 
 BOOL CloseHandle(HANDLE handle) {
@@ -175,6 +166,19 @@ BOOL CloseHandle(HANDLE handle) {
 }
 
 }  // extern "C"
+
+namespace winsim::detail {
+
+std::chrono::microseconds ScaledTime(DWORD milliseconds) {
+    double scale;
+    {
+        std::lock_guard<std::mutex> lock(Threads().mutex);
+        scale = Threads().timeScale;
+    }
+    return std::chrono::microseconds(static_cast<long long>(milliseconds * 1000.0 * scale));
+}
+
+}  // namespace winsim::detail
 
 namespace winsim {
 

@@ -1,0 +1,113 @@
+// winsim's Winsock controls: the test clock on socket time-outs, the count of
+// open sockets and start-ups, release at clean-up and reset, injected failures.
+#include <gtest/gtest.h>
+#include <winsim/control.h>
+#include <winsock2.h>
+
+#include <chrono>
+#include <cstring>
+
+namespace {
+
+sockaddr_in Port25(const char* address) {
+    sockaddr_in result;
+    std::memset(&result, 0, sizeof(result));
+    result.sin_family = AF_INET;
+    result.sin_port = htons(25);
+    result.sin_addr.s_addr = inet_addr(address);
+    return result;
+}
+
+class WinsimWinsockTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        winsim::Reset();
+        WSADATA data;
+        ASSERT_EQ(0, WSAStartup(MAKEWORD(2, 0), &data));
+    }
+
+    static SOCKET Listen(const char* address) {
+        SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        sockaddr_in local = Port25(address);
+        EXPECT_EQ(0, bind(s, reinterpret_cast<sockaddr*>(&local), sizeof(local)));
+        EXPECT_EQ(0, listen(s, 4));
+        return s;
+    }
+    static SOCKET Connected(const char* address) {
+        SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        sockaddr_in server = Port25(address);
+        EXPECT_EQ(0, connect(s, reinterpret_cast<sockaddr*>(&server), sizeof(server)));
+        return s;
+    }
+};
+
+TEST_F(WinsimWinsockTest, ReceiveTimeOutRunsOnTheTestClock) {
+    Listen("127.0.1.30");
+    SOCKET s = Connected("127.0.1.30");
+    winsim::SetTimeScale(0.001);
+    DWORD timeout = 30000;
+    ASSERT_EQ(0, setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), sizeof(timeout)));
+    char reply[8];
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(SOCKET_ERROR, recv(s, reply, sizeof(reply), 0));
+    EXPECT_EQ(WSAETIMEDOUT, WSAGetLastError());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+}
+
+// Windows documents this (Wine passes such a connect on to the host, which
+// takes the any address for the local one).
+TEST_F(WinsimWinsockTest, ConnectToTheAnyAddressIsRefusedAsNotAvailable) {
+    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in server = Port25("0.0.0.0");
+    EXPECT_EQ(SOCKET_ERROR, connect(s, reinterpret_cast<sockaddr*>(&server), sizeof(server)));
+    EXPECT_EQ(WSAEADDRNOTAVAIL, WSAGetLastError());
+}
+
+TEST_F(WinsimWinsockTest, SocketsAndStartupsAreCounted) {
+    WSADATA data;
+    ASSERT_EQ(0, WSAStartup(MAKEWORD(2, 0), &data));
+    EXPECT_EQ(2, winsim::WinsockStartups());
+    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    EXPECT_EQ(1, winsim::OpenSockets());
+    closesocket(s);
+    EXPECT_EQ(0, winsim::OpenSockets());
+    WSACleanup();
+    EXPECT_EQ(1, winsim::WinsockStartups());
+}
+
+TEST_F(WinsimWinsockTest, LastCleanupReleasesOpenSocketsAndCountsThem) {
+    WSADATA data;
+    ASSERT_EQ(0, WSAStartup(MAKEWORD(2, 0), &data));
+    socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    WSACleanup();
+    EXPECT_EQ(1, winsim::OpenSockets());
+    EXPECT_EQ(0, winsim::SocketsLeftAtCleanup());
+    WSACleanup();
+    EXPECT_EQ(0, winsim::OpenSockets());
+    EXPECT_EQ(1, winsim::SocketsLeftAtCleanup());
+}
+
+TEST_F(WinsimWinsockTest, ResetClosesSocketsAndForgetsStartups) {
+    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    winsim::Reset();
+    EXPECT_EQ(0, winsim::OpenSockets());
+    EXPECT_EQ(0, winsim::WinsockStartups());
+    EXPECT_EQ(SOCKET_ERROR, closesocket(s));
+    EXPECT_EQ(WSANOTINITIALISED, WSAGetLastError());
+}
+
+TEST_F(WinsimWinsockTest, InjectedFailuresGiveTheirCodeThroughWSAGetLastError) {
+    winsim::FailCall("connect", WSAENETUNREACH);
+    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in server = Port25("127.0.1.31");
+    EXPECT_EQ(SOCKET_ERROR, connect(s, reinterpret_cast<sockaddr*>(&server), sizeof(server)));
+    EXPECT_EQ(WSAENETUNREACH, WSAGetLastError());
+    winsim::FailCall("WSAStartup", WSASYSNOTREADY);
+    WSADATA data;
+    EXPECT_EQ(WSASYSNOTREADY, WSAStartup(MAKEWORD(2, 0), &data));
+    EXPECT_EQ(1, winsim::WinsockStartups());
+    winsim::FailCall("inet_addr", 0);
+    EXPECT_EQ(INADDR_NONE, inet_addr("10.1.2.3"));
+}
+
+}  // namespace

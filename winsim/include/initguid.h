@@ -1,0 +1,2 @@
+// winsim: the GUIDs are defined once in winsim itself, so this header adds nothing.
+#pragma once
