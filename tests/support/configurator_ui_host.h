@@ -78,7 +78,7 @@ protected:
                         (winsim::WindowVisible(box.owner) ? L"visible" : L"hidden");
             }
             std::wstring shown;
-            for (HWND window : winsim::WindowsShown()) shown += L" \"" + winsim::WindowText(window) + L"\"";
+            for (const winsim::ShownWindow& window : winsim::WindowsShown()) shown += L" \"" + window.text + L"\"";
             std::fprintf(stderr, "[box %ls | %ls | type %#x | owner %ls] [writes %d] [main %ls,%ls,%ls] [shown:%ls]\n",
                          box.caption.c_str(), box.text.c_str(), box.type, owner.c_str(),
                          Writes(), Main(L"AuthenticationFailsBeforeBlock").c_str(),

@@ -101,7 +101,7 @@ std::vector<HWND> ChildWindows(HWND handle) {
     return window ? window->children : std::vector<HWND>{};
 }
 
-std::vector<HWND> WindowsShown() { return Ui().shown; }
+std::vector<ShownWindow> WindowsShown() { return Ui().shown; }
 
 bool SelectTab(HWND sheet, int index) {
     Window* window = Find(sheet);

@@ -69,7 +69,7 @@ struct State {
     int quitCode = 0;
     std::deque<std::function<void()>> steps;
     std::vector<HWND> modalStack;  // innermost last
-    std::vector<HWND> shown;
+    std::vector<ShownWindow> shown;
 };
 
 State& Ui();

@@ -75,10 +75,10 @@ void MarkShown(Window* window) {
     window->needsPaint = true;
     if (window->style & WS_CHILD) return;
     auto& shown = Ui().shown;
-    for (HWND h : shown) {
-        if (h == window->handle) return;
+    for (const ShownWindow& earlier : shown) {
+        if (earlier.handle == window->handle) return;
     }
-    shown.push_back(window->handle);
+    shown.push_back({window->handle, window->className, window->text});
 }
 
 void NotifyParent(Window* control, WORD code) {

@@ -28,7 +28,12 @@ std::wstring WindowClass(HWND window);
 DWORD WindowStyle(HWND window);
 int WindowId(HWND window);
 std::vector<HWND> ChildWindows(HWND window);  // in creation (tab) order
-std::vector<HWND> WindowsShown();             // top-level windows ever made visible
+struct ShownWindow {
+    HWND handle;
+    std::wstring className;
+    std::wstring text;  // as it was when the window was first shown
+};
+std::vector<ShownWindow> WindowsShown();  // top-level windows ever made visible, in order
 
 // Property sheets.
 std::vector<std::wstring> SheetTabs(HWND sheet);
