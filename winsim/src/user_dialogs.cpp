@@ -129,7 +129,6 @@ INT_PTR DialogBoxParamW(HINSTANCE instance, LPCWSTR templateName, HWND parent, D
     HWND dialog = winsim::user::CreateDialogFromTemplate(instance, templateName, owner, dialogProc, initParam, false);
     INT_PTR result = -1;
     if (Window* window = dialog ? Find(dialog) : nullptr) {
-        window->modal = true;
         if (!window->ended) {
             ShowWindow(dialog, SW_SHOW);
             winsim::user::RunModalLoop(window, "DialogBoxParamW");

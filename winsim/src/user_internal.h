@@ -39,7 +39,6 @@ struct Window {
 
     // Dialogs.
     DLGPROC dialogProc = nullptr;
-    bool modal = false;
     bool ended = false;
     INT_PTR result = 0;
 

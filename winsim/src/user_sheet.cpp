@@ -5,7 +5,6 @@
 namespace winsim::user {
 
 struct SheetState {
-    PROPSHEETHEADERW header;
     std::vector<PROPSHEETPAGEW> pages;
     std::vector<std::wstring> tabs;
     std::vector<HWND> pageWindows;
@@ -204,7 +203,6 @@ INT_PTR PropertySheetW(LPCPROPSHEETHEADERW header) {
         winsim::detail::Unimplemented("PropertySheetW", "pages made with CreatePropertySheetPageW");
     if (header->nPages == 0) return -1;
     auto state = std::make_shared<winsim::user::SheetState>();
-    state->header = *header;
     if (!winsim::user::CopyPages(*header, state.get())) return -1;
     if ((header->dwFlags & PSH_USEICONID) && header->pszIcon && !LoadIconW(header->hInstance, header->pszIcon))
         return -1;
