@@ -1,0 +1,112 @@
+// The whole road of failed logons on the worker thread: the Security log, the
+// source's message DLL, the table, the firewall rule, the Application log and
+// the notice received by an SMTP peer on loopback.
+#include <gtest/gtest.h>
+#include <winsim/control.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <thread>
+
+#include "common/settings.h"
+#include "security_log_host.h"
+#include "service/event_report.h"
+#include "service/tracker.h"
+#include "service/watcher.h"
+#include "smtp_peer_host.h"
+
+namespace {
+
+using testsupport::AppendFailedLogon;
+
+const char kPeer[] = "127.0.6.2";
+
+bool WaitUntil(const std::function<bool()>& condition) {
+    for (int i = 0; i < 10000 && !condition(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return condition();
+}
+
+int CountOf(const char* address) {
+    for (int i = 0; i < g_blockInfoCount; ++i) {
+        if (std::strcmp(RDPKestrove_Current_Block_Info[i].ipAddress, address) == 0) {
+            return RDPKestrove_Current_Block_Info[i].attemptCount;
+        }
+    }
+    return 0;
+}
+
+class FailedLogonRoadTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        winsim::Reset();
+        winsim::SetTimeScale(0.001);
+        std::free(RDPKestrove_Current_Block_Info);
+        RDPKestrove_Current_Block_Info = nullptr;
+        g_blockInfoCount = 0;
+        std::string dll = KESTROVE_TEST_MESSAGES_DLL;
+        testsupport::RegisterSecuritySource(testsupport::kAuditingSource, std::wstring(dll.begin(), dll.end()));
+        SetDefaultSettings();
+        g_settings.AuthenticationFailsBeforeBlock = 3;
+        g_settings.EmailNotifyOnBlock = 1;
+        std::strcpy(g_smtpServer, kPeer);
+        std::strcpy(g_emailFrom, "kestrove@example.org");
+        std::strcpy(g_adminEmailAddress, "admin@example.org");
+    }
+};
+
+TEST_F(FailedLogonRoadTest, RemoteFailedLogonsAreCountedAndBlockedAtTheThreshold) {
+    testsupport::SmtpPeer peer(kPeer, testsupport::SmtpScript::Normal);
+    ASSERT_TRUE(peer.Listening());
+    AppendFailedLogon(L"203.0.113.50", 10);  // newest when the worker starts: never counted
+    testing::internal::CaptureStdout();
+    HANDLE worker = CreateThread(nullptr, 0, WorkerThread, const_cast<wchar_t*>(L"Security"), 0, nullptr);
+    ASSERT_TRUE(WaitUntil([] { return winsim::CallCount("NotifyChangeEventLog") == 1; }));
+
+    AppendFailedLogon(L"198.51.100.77", 10);
+    AppendFailedLogon(L"203.0.113.50", 10);
+    AppendFailedLogon(L"203.0.113.50", 3);  // another logon type: not counted
+    AppendFailedLogon(L"198.51.100.77", 10);
+    AppendFailedLogon(L"203.0.113.50", 10);
+    ASSERT_TRUE(WaitUntil([] { return CountOf("203.0.113.50") == 2 && CountOf("198.51.100.77") == 2; }));
+    EXPECT_TRUE(winsim::FirewallRules().empty());
+    EXPECT_TRUE(winsim::ApplicationLog().empty());
+
+    AppendFailedLogon(L"203.0.113.50", 10);  // the third: the threshold
+    ASSERT_TRUE(peer.WaitForClientClose());
+
+    std::vector<winsim::FirewallRule> rules = winsim::FirewallRules();
+    ASSERT_EQ(1u, rules.size());
+    EXPECT_EQ(L"203.0.113.50/255.255.255.255", rules[0].remoteAddresses);
+    EXPECT_EQ(L"Mirdal Software - RDP Kestrove", rules[0].name);
+    EXPECT_EQ(0, rules[0].action);  // block
+    EXPECT_TRUE(rules[0].enabled);
+    std::vector<winsim::ReportedEvent> records = winsim::ApplicationLog();
+    ASSERT_EQ(1u, records.size());
+    EXPECT_EQ(static_cast<DWORD>(KESTROVE_EVENT_BLOCKED), records[0].eventId);
+    EXPECT_EQ(std::vector<std::wstring>{L"203.0.113.50"}, records[0].strings);
+    EXPECT_NE(std::string::npos, peer.Received().find("203.0.113.50"));
+    EXPECT_EQ(1, peer.Connections());
+    EXPECT_EQ(3, CountOf("203.0.113.50"));
+    EXPECT_EQ(2, CountOf("198.51.100.77"));
+
+    // A read failure ends the worker, which leaves nothing open.
+    winsim::FailCall("ReadEventLogW", ERROR_ACCESS_DENIED, 1, true);
+    AppendFailedLogon(L"198.51.100.77", 10);
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(worker, 10000));
+    DWORD code = 1234;
+    GetExitCodeThread(worker, &code);
+    CloseHandle(worker);
+    fflush(stdout);
+    std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(0u, code);
+    EXPECT_NE(std::string::npos, out.find("DumpNewRecords failed.\n"));
+    EXPECT_EQ(1u, winsim::FirewallRules().size());
+    EXPECT_EQ(1u, winsim::ApplicationLog().size());
+    EXPECT_EQ(0, winsim::OpenEventLogHandles());
+    EXPECT_EQ(0, winsim::LoadedDataFiles());
+}
+
+}  // namespace

@@ -1,0 +1,41 @@
+// Failed-logon records in winsim's Security log, for the watcher's host tests,
+// its fuzz target and its benchmark.
+#pragma once
+#include <windows.h>
+#include <winsim/control.h>
+
+#include <string>
+
+namespace testsupport {
+
+const wchar_t kAuditingSource[] = L"Microsoft-Windows-Security-Auditing";
+
+// Event 4625 with its 21 insert strings as the Security log writes them:
+// insert 11 is the logon type, 20 the source network address.
+inline winsim::EventLogEntry FailedLogon(const std::wstring& address, int logonType,
+                                         const std::wstring& source = kAuditingSource) {
+    winsim::EventLogEntry entry;
+    entry.eventId = 4625;
+    entry.source = source;
+    entry.computer = L"RDS01.corp.example";
+    entry.strings = {L"S-1-0-0", L"-", L"-", L"0x0", L"S-1-0-0", L"administrator", L"RDS01",
+                     L"0xc000006d", L"%%2313", L"0xc000006a", std::to_wstring(logonType), L"NtLmSsp ", L"NTLM",
+                     L"ATTACKER", L"-", L"-", L"0", L"0x0", L"-", address, L"50123"};
+    return entry;
+}
+
+inline DWORD AppendFailedLogon(const std::wstring& address, int logonType) {
+    return winsim::AppendEventLogRecord(L"Security", FailedLogon(address, logonType));
+}
+
+// Names the message file of a Security-log source, as the event log service's key holds it.
+inline void RegisterSecuritySource(const std::wstring& source, const std::wstring& messageFile) {
+    std::wstring path = L"SYSTEM\\CurrentControlSet\\Services\\Eventlog\\Security\\" + source;
+    HKEY key = nullptr;
+    if (RegCreateKeyW(HKEY_LOCAL_MACHINE, path.c_str(), &key) != ERROR_SUCCESS) return;
+    RegSetValueExW(key, L"EventMessageFile", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(messageFile.c_str()),
+                   static_cast<DWORD>((messageFile.size() + 1) * sizeof(WCHAR)));
+    RegCloseKey(key);
+}
+
+}  // namespace testsupport
