@@ -1,0 +1,12 @@
+# The service program's entry in the host tests, and its life under Wine's
+# service control manager.
+if(KESTROVE_HOST)
+  # The entry tests run wmain in a child process.
+  target_sources(service_tests PRIVATE ${PROJECT_SOURCE_DIR}/service/service_main.cpp)
+else()
+  add_test(NAME wine.service-lifecycle
+           COMMAND ${PROJECT_SOURCE_DIR}/scripts/wine-service-check.sh ${KESTROVE_WINEPREFIX}
+                   $<TARGET_FILE:RDPKestroveservice>)
+  set_tests_properties(wine.service-lifecycle PROPERTIES FIXTURES_REQUIRED wine LABELS wine
+                                                         RESOURCE_LOCK wine_registry TIMEOUT 300)
+endif()
