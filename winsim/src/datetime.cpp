@@ -19,7 +19,7 @@ struct ClockState {
 };
 
 ClockState& Clock() {
-    static ClockState state;
+    static ClockState& state = *new ClockState;  // never destroyed: threads may outlive main
     static bool hooked = (winsim::detail::OnReset([] {
                               std::lock_guard<std::mutex> lock(state.mutex);
                               state.fixed = false;

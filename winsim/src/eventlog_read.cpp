@@ -38,7 +38,7 @@ struct EventLogState {
 void AddStandardLogs(EventLogState& state) { state.logs[L"security"]; }
 
 EventLogState& EventLogs() {
-    static EventLogState state;
+    static EventLogState& state = *new EventLogState;  // never destroyed: threads may outlive main
     static bool hooked = (winsim::detail::OnReset([] {
                               std::lock_guard<std::mutex> lock(state.mutex);
                               state.logs.clear();

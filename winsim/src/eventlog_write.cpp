@@ -20,7 +20,7 @@ struct AppLogState {
 };
 
 AppLogState& AppLog() {
-    static AppLogState state;
+    static AppLogState& state = *new AppLogState;  // never destroyed: threads may outlive main
     static bool hooked = (winsim::detail::OnReset([] {
                               std::lock_guard<std::mutex> lock(state.mutex);
                               state.sources.clear();

@@ -16,7 +16,7 @@ struct MessageBoxState {
 };
 
 MessageBoxState& Boxes() {
-    static MessageBoxState state;
+    static MessageBoxState& state = *new MessageBoxState;  // never destroyed: threads may outlive main
     static bool hooked = (winsim::detail::OnReset([] {
                               std::lock_guard<std::mutex> lock(state.mutex);
                               state.shown.clear();

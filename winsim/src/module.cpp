@@ -25,7 +25,7 @@ struct ModuleState {
 };
 
 ModuleState& Modules() {
-    static ModuleState state;
+    static ModuleState& state = *new ModuleState;  // never destroyed: threads may outlive main
     static bool hooked = (winsim::detail::OnReset([] {
                               std::lock_guard<std::mutex> lock(state.mutex);
                               state.dataFiles.clear();

@@ -31,7 +31,7 @@ struct Policy {
 };
 
 Policy& Store() {
-    static Policy policy;
+    static Policy& policy = *new Policy;  // never destroyed: threads may outlive main
     static bool hooked = (winsim::detail::OnReset([] {
                               std::lock_guard<std::mutex> lock(policy.mutex);
                               policy.rules.clear();

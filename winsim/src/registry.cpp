@@ -37,7 +37,7 @@ struct RegistryState {
 };
 
 RegistryState& Registry() {
-    static RegistryState state;
+    static RegistryState& state = *new RegistryState;  // never destroyed: threads may outlive main
     static bool hooked = (winsim::detail::OnReset([] {
                               std::lock_guard<std::recursive_mutex> lock(state.mutex);
                               state.keys.clear();

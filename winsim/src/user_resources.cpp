@@ -26,7 +26,7 @@ struct ResourceState {
 };
 
 ResourceState& Resources() {
-    static ResourceState state;
+    static ResourceState& state = *new ResourceState;  // never destroyed: threads may outlive main
     static bool hooked = (detail::OnReset([] {
                               state.accelerators.clear();
                               state.loaded = false;

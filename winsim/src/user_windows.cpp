@@ -23,7 +23,7 @@ std::wstring ClassNameOf(LPCWSTR name) {
 }  // namespace
 
 State& Ui() {
-    static State state;
+    static State& state = *new State;  // never destroyed: threads may outlive main
     static bool hooked = (detail::OnReset([] { state = State{}; }), true);
     (void)hooked;
     return state;

@@ -39,7 +39,7 @@ void CloseAll(WinsockState& state) {
 }
 
 WinsockState& Winsock() {
-    static WinsockState state;
+    static WinsockState& state = *new WinsockState;  // never destroyed: threads may outlive main
     static bool hooked = (winsim::detail::OnReset([] {
                               std::lock_guard<std::mutex> lock(state.mutex);
                               CloseAll(state);

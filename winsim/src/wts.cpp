@@ -13,7 +13,7 @@ struct WtsState {
 };
 
 WtsState& Wts() {
-    static WtsState state;
+    static WtsState& state = *new WtsState;  // never destroyed: threads may outlive main
     static bool hooked = (winsim::detail::OnReset([] {
                               std::lock_guard<std::mutex> lock(state.mutex);
                               state.messages.clear();
