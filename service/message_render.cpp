@@ -83,7 +83,7 @@ static void FillInsertArray(DWORD_PTR* slots, DWORD insertCount, LPCWSTR insertS
     }
     LPWSTR next = placeholders;
     for (DWORD n = filled + 1; n <= MAX_INSERTS; ++n) {
-        int written = wsprintfW(next, L"%%%lu", (unsigned long)n);
+        int written = wsprintfW(next, L"%%%lu", (DWORD)n);
         slots[n - 1] = (DWORD_PTR)next;
         next += written + 1;
     }

@@ -26,18 +26,12 @@ static const WCHAR* FindLastAddressLabel(LPCWSTR message) {
     return last;
 }
 
-// Prints wide text narrowed byte for character (anything above U+00FF as '?').
-static void PrintNarrowed(const WCHAR* text, int length) {
-    char chunk[128];
+// Narrows wide text byte for character into shown (anything above U+00FF as
+// '?'), cut at the buffer's size: the field is the attacker's to fill.
+static void NarrowForDisplay(const WCHAR* text, int length, char* shown, int size) {
     int used = 0;
-    for (int i = 0; i < length; ++i) {
-        chunk[used++] = (unsigned)text[i] <= 0xFF ? (char)text[i] : '?';
-        if (used == (int)sizeof(chunk) - 1 || i == length - 1) {
-            chunk[used] = '\0';
-            printf("%s", chunk);
-            used = 0;
-        }
-    }
+    for (; used < length && used < size - 1; ++used) shown[used] = (unsigned)text[used] <= 0xFF ? (char)text[used] : '?';
+    shown[used] = '\0';
 }
 
 // Four decimal numbers 0-255 without leading zeros, joined by dots, nothing else.
@@ -70,9 +64,9 @@ static int TakeSourceAddress(LPCWSTR message, char* address) {
     printf("LEN: %d", fieldLength);
     const WCHAR* text = label + kAddressLabelLength;
     int length = fieldLength - kAddressLabelLength;
-    printf("\r\n***\r\nHere's the IP: ");
-    PrintNarrowed(text, length);
-    printf(" (strlen:%d)\r\n***\r\n", length);
+    char shown[256];
+    NarrowForDisplay(text, length, shown, (int)sizeof(shown));
+    printf("\r\n***\r\nHere's the IP: %s (strlen:%d)\r\n***\r\n", shown, length);
     if (!IsDottedIpv4(text, length)) return 0;
     for (int i = 0; i < length; ++i) address[i] = (char)text[i];
     address[length] = '\0';

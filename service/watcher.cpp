@@ -108,6 +108,13 @@ DWORD GetLastRecordNumber(HANDLE eventLog, DWORD* newest) {
     return 0;
 }
 
+// Sizes reported by the platform are checked, so nothing is ever read past a record.
+static bool HoldsWholeRecord(const BYTE* buffer, DWORD bytesRead) {
+    if (bytesRead < sizeof(EVENTLOGRECORD)) return false;
+    DWORD length = reinterpret_cast<const EVENTLOGRECORD*>(buffer)->Length;
+    return length >= sizeof(EVENTLOGRECORD) && length <= bytesRead;
+}
+
 // Second try of a read, into a buffer grown to the size of the next record.
 static DWORD ReadIntoGrownBuffer(HANDLE eventLog, PBYTE* record, DWORD recordNumber, DWORD readFlags,
                                  DWORD bytesNeeded) {
@@ -118,8 +125,12 @@ static DWORD ReadIntoGrownBuffer(HANDLE eventLog, PBYTE* record, DWORD recordNum
     }
     *record = grown;
     DWORD bytesRead = 0;
-    if (ReadEventLogW(eventLog, readFlags, recordNumber, grown, bytesNeeded, &bytesRead, &bytesNeeded)) return 0;
-    DWORD status = GetLastError();
+    DWORD status = ERROR_INVALID_DATA;
+    if (!ReadEventLogW(eventLog, readFlags, recordNumber, grown, bytesNeeded, &bytesRead, &bytesNeeded)) {
+        status = GetLastError();
+    } else if (HoldsWholeRecord(grown, bytesRead)) {
+        return 0;
+    }
     printf("Second ReadEventLog failed with %lu.\n", static_cast<unsigned long>(status));
     return status;
 }
@@ -129,13 +140,16 @@ DWORD ReadRecord(HANDLE eventLog, PBYTE* record, DWORD recordNumber, DWORD readF
     if (!*record) return ERROR_NOT_ENOUGH_MEMORY;
     DWORD bytesRead = 0;
     DWORD bytesNeeded = 0;
+    DWORD status = ERROR_INVALID_DATA;
     if (ReadEventLogW(eventLog, readFlags, recordNumber, *record, sizeof(EVENTLOGRECORD), &bytesRead,
                       &bytesNeeded)) {
-        return 0;
-    }
-    DWORD status = GetLastError();
-    if (status == ERROR_INSUFFICIENT_BUFFER) {
-        return ReadIntoGrownBuffer(eventLog, record, recordNumber, readFlags, bytesNeeded);
+        if (HoldsWholeRecord(*record, bytesRead)) return 0;
+    } else {
+        status = GetLastError();
+        if (status == ERROR_INSUFFICIENT_BUFFER && bytesNeeded > sizeof(EVENTLOGRECORD)) {
+            return ReadIntoGrownBuffer(eventLog, record, recordNumber, readFlags, bytesNeeded);
+        }
+        if (status == ERROR_INSUFFICIENT_BUFFER) status = ERROR_INVALID_DATA;
     }
     if (status != ERROR_HANDLE_EOF) printf("ReadEventLog failed with %lu.\n", static_cast<unsigned long>(status));
     return status;

@@ -315,6 +315,18 @@ TEST_F(WatcherTest, ReadRecordResults) {
     std::free(record);
 }
 
+TEST_F(WatcherTest, ReadRecordDistrustsASizeTooSmallForARecord) {
+    OpenAfterNewest(1);
+    PBYTE record = nullptr;
+    // A failure that reports no size needed must not shrink the buffer away.
+    winsim::FailCall("ReadEventLogW", ERROR_INSUFFICIENT_BUFFER);
+    CaptureStdout();
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_DATA), ReadRecord(log_, &record, 1, kSeek));
+    EXPECT_EQ("ReadEventLog failed with 13.\n", Captured());
+    ASSERT_NE(nullptr, record);
+    std::free(record);
+}
+
 TEST_F(WatcherTest, NewestRecordNumberIsOldestPlusCountMinusOne) {
     for (int i = 0; i < 5; ++i) AppendFailedLogon(L"198.51.100.10", 10);
     winsim::DiscardOldestEventLogRecords(L"Security", 2);
