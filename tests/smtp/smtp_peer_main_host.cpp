@@ -1,7 +1,9 @@
-// The scripted SMTP peer as a program of its own, for the Wine test: serves
-// ADDRESS:25, creates READY_FILE once it listens, and checks that the first
-// connection carried the admin notice for 10.1.2.3, byte for byte.
-//   smtp_peer ADDRESS READY_FILE
+// The scripted SMTP peer as a program of its own, for the Wine tests: serves
+// ADDRESS:25 and creates READY_FILE once it listens. With RECEIVED_FILE it
+// writes every byte of the first connection there once the client has closed
+// it; without, it checks that the connection carried the admin notice for
+// 10.1.2.3, byte for byte.
+//   smtp_peer ADDRESS READY_FILE [RECEIVED_FILE]
 #include <chrono>
 #include <cstdio>
 #include <string>
@@ -26,31 +28,42 @@ std::string Visible(const std::string& bytes) {
     return shown;
 }
 
-}  // namespace
+bool WriteFile(const char* path, const std::string& bytes) {
+    std::FILE* out = std::fopen(path, "wb");
+    if (out == nullptr || std::fwrite(bytes.data(), 1, bytes.size(), out) != bytes.size() || std::fclose(out) != 0) {
+        std::perror(path);
+        return false;
+    }
+    return true;
+}
 
-int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: smtp_peer ADDRESS READY_FILE\n");
-        return 2;
-    }
-    testsupport::SmtpPeer peer(argv[1], testsupport::SmtpScript::Normal);
-    if (!peer.Listening()) return 2;
-    std::FILE* ready = std::fopen(argv[2], "w");
-    if (ready == nullptr || std::fclose(ready) != 0) {
-        std::perror(argv[2]);
-        return 2;
-    }
-    if (!peer.WaitForClientClose(std::chrono::seconds(60))) {
-        std::fprintf(stderr, "SMTP peer: no connection ended by the client within 60 s; received:\n%s\n",
-                     Visible(peer.Received()).c_str());
-        return 1;
-    }
+int CheckAdminNotice(const std::string& received) {
     const std::string expected = testsupport::kAdminNoticeFor10_1_2_3;
-    if (peer.Received() != expected) {
+    if (received != expected) {
         std::fprintf(stderr, "SMTP peer: the bytes differ.\n--- expected:\n%s\n--- received:\n%s\n",
-                     Visible(expected).c_str(), Visible(peer.Received()).c_str());
+                     Visible(expected).c_str(), Visible(received).c_str());
         return 1;
     }
     std::printf("SMTP peer: the admin notice arrived byte for byte.\n");
     return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 3 && argc != 4) {
+        std::fprintf(stderr, "usage: smtp_peer ADDRESS READY_FILE [RECEIVED_FILE]\n");
+        return 2;
+    }
+    testsupport::SmtpPeer peer(argv[1], testsupport::SmtpScript::Normal);
+    if (!peer.Listening() || !WriteFile(argv[2], "")) return 2;
+    const int seconds = 120;
+    bool closed = peer.WaitForClientClose(std::chrono::seconds(seconds));
+    if (argc == 4 && !WriteFile(argv[3], peer.Received())) return 2;
+    if (!closed) {
+        std::fprintf(stderr, "SMTP peer: no connection ended by the client within %d s; received:\n%s\n", seconds,
+                     Visible(peer.Received()).c_str());
+        return 1;
+    }
+    return argc == 4 ? 0 : CheckAdminNotice(peer.Received());
 }
