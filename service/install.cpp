@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <stdio.h>
+#include <string.h>
 
 #define KESTROVE_SERVICE_DESCRIPTION L"Protects your Remote Desktop Server from brute-force logon attacks."
 #define KESTROVE_PATH_CHARACTERS 261
@@ -48,6 +49,17 @@ static void SetServiceDescription(SC_HANDLE manager) {
     CloseServiceHandle(service);
 }
 
+// The service control manager reads a path with blanks as a command line:
+// unquoted, "C:\Program Files\..." would first run C:\Program.exe as
+// LocalSystem. Such a path is quoted; any other is registered as it is.
+static void FormServiceCommand(const WCHAR* path, WCHAR* command) {
+    if (wcschr(path, L' ')) {
+        wsprintfW(command, L"\"%s\"", path);
+    } else {
+        wcscpy(command, path);
+    }
+}
+
 void InstallService(void) {
     printf("Initializing... ");
     UninstallService();
@@ -57,9 +69,11 @@ void InstallService(void) {
         SC_HANDLE created = NULL;
         if (GetModuleFileNameW(NULL, path, KESTROVE_PATH_CHARACTERS) != 0) {
             printf("Installing service...");
+            WCHAR command[KESTROVE_PATH_CHARACTERS + 2];
+            FormServiceCommand(path, command);
             created = CreateServiceW(manager, KESTROVE_SERVICE_NAME, KESTROVE_SERVICE_NAME, SERVICE_ALL_ACCESS,
-                                     SERVICE_WIN32_OWN_PROCESS, SERVICE_AUTO_START, SERVICE_ERROR_IGNORE, path, NULL,
-                                     NULL, NULL, NULL, NULL);
+                                     SERVICE_WIN32_OWN_PROCESS, SERVICE_AUTO_START, SERVICE_ERROR_IGNORE, command,
+                                     NULL, NULL, NULL, NULL, NULL);
             printf("Success!");
         }
         SetServiceDescription(manager);

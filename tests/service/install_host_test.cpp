@@ -51,6 +51,12 @@ protected:
     }
 };
 
+TEST_F(InstallHostTest, PathWithBlanksIsRegisteredQuoted) {
+    winsim::SetModuleImage("C:\\Program Files\\RDP Kestrove\\RDPKestroveservice.exe");
+    Run(InstallService);
+    EXPECT_EQ(L"\"C:\\Program Files\\RDP Kestrove\\RDPKestroveservice.exe\"", Config().binaryPath);
+}
+
 TEST_F(InstallHostTest, InstallOnAFreshMachineRegistersTheServiceWithoutWaiting) {
     EXPECT_EQ("Initializing... Initializing... " + kDone + "Installing service...Success!" + kDone, Run(InstallService));
     EXPECT_TRUE(winsim::SleepCalls().empty());
