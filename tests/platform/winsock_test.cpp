@@ -6,6 +6,8 @@
 #include <chrono>
 #include <cstring>
 
+#include "winsock_support.h"
+
 namespace {
 
 struct Bytes {
@@ -19,14 +21,7 @@ Bytes BytesOf(T value) {
     return bytes;
 }
 
-sockaddr_in Port25(const char* address) {
-    sockaddr_in result;
-    std::memset(&result, 0, sizeof(result));
-    result.sin_family = AF_INET;
-    result.sin_port = htons(25);
-    result.sin_addr.s_addr = inet_addr(address);
-    return result;
-}
+using testsupport::Port25;
 
 int Connect(SOCKET s, const char* address) {
     sockaddr_in server = Port25(address);

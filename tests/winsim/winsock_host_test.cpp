@@ -5,18 +5,12 @@
 #include <winsock2.h>
 
 #include <chrono>
-#include <cstring>
+
+#include "winsock_support.h"
 
 namespace {
 
-sockaddr_in Port25(const char* address) {
-    sockaddr_in result;
-    std::memset(&result, 0, sizeof(result));
-    result.sin_family = AF_INET;
-    result.sin_port = htons(25);
-    result.sin_addr.s_addr = inet_addr(address);
-    return result;
-}
+using testsupport::Port25;
 
 class WinsimWinsockTest : public ::testing::Test {
 protected:

@@ -1,0 +1,19 @@
+// Winsock helpers shared by the socket tests (Windows API only).
+#pragma once
+#include <winsock2.h>
+
+#include <cstring>
+
+namespace testsupport {
+
+// The IPv4 socket address of port 25 on a dotted address.
+inline sockaddr_in Port25(const char* address) {
+    sockaddr_in result;
+    std::memset(&result, 0, sizeof(result));
+    result.sin_family = AF_INET;
+    result.sin_port = htons(25);
+    result.sin_addr.s_addr = inet_addr(address);
+    return result;
+}
+
+}  // namespace testsupport
