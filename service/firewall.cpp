@@ -124,8 +124,37 @@ static void ReportBlock(const WCHAR* address, int index) {
     }
 }
 
-// Sets the nine properties in order and adds the rule. A rule without its
-// remote address would block every source, so it never goes in.
+// Sets the nine properties in order, stopping at the first one refused, whose
+// method name goes to *property. A new rule is an enabled allow rule for every
+// address, so a rule missing any of them must never go in.
+static HRESULT SetRuleProperties(INetFwRule* rule, BSTR name, BSTR group, BSTR description, BSTR remoteAddresses,
+                                 const char** property) {
+    HRESULT hr;
+    if (FAILED(hr = rule->put_Name(name))) {
+        *property = "put_Name";
+    } else if (FAILED(hr = rule->put_Protocol(NET_FW_IP_PROTOCOL_TCP))) {
+        *property = "put_Protocol";
+    } else if (FAILED(hr = rule->put_Direction(NET_FW_RULE_DIR_IN))) {
+        *property = "put_Direction";
+    } else if (FAILED(hr = rule->put_Grouping(group))) {
+        *property = "put_Grouping";
+    } else if (FAILED(hr = rule->put_Profiles(NET_FW_PROFILE2_DOMAIN | NET_FW_PROFILE2_PRIVATE |
+                                              NET_FW_PROFILE2_PUBLIC))) {
+        *property = "put_Profiles";
+    } else if (FAILED(hr = rule->put_Action(NET_FW_ACTION_BLOCK))) {
+        *property = "put_Action";
+    } else if (FAILED(hr = rule->put_Enabled(VARIANT_TRUE))) {
+        *property = "put_Enabled";
+    } else if (FAILED(hr = rule->put_Description(description))) {
+        *property = "put_Description";
+    } else if (FAILED(hr = remoteAddresses ? rule->put_RemoteAddresses(remoteAddresses) : E_OUTOFMEMORY)) {
+        *property = "put_RemoteAddresses";
+    }
+    return hr;
+}
+
+// Builds the rule and adds it; a rule the firewall can't be given in full is
+// reported as a refusal.
 static void AddBlockRule(INetFwRules* rules, INetFwRule* rule, BSTR name, BSTR group, const WCHAR* date, int index) {
     const char* ipAddress = RDPKestrove_Current_Block_Info[index].ipAddress;
     WCHAR address[16];
@@ -138,17 +167,10 @@ static void AddBlockRule(INetFwRules* rules, INetFwRule* rule, BSTR name, BSTR g
     }
     BSTR description = SysAllocString(text);
     BSTR remoteAddresses = SysAllocString(address);
-    rule->put_Name(name);
-    rule->put_Protocol(NET_FW_IP_PROTOCOL_TCP);
-    rule->put_Direction(NET_FW_RULE_DIR_IN);
-    rule->put_Grouping(group);
-    rule->put_Profiles(NET_FW_PROFILE2_DOMAIN | NET_FW_PROFILE2_PRIVATE | NET_FW_PROFILE2_PUBLIC);
-    rule->put_Action(NET_FW_ACTION_BLOCK);
-    rule->put_Enabled(VARIANT_TRUE);
-    rule->put_Description(description);
-    HRESULT hr = remoteAddresses ? rule->put_RemoteAddresses(remoteAddresses) : E_OUTOFMEMORY;
+    const char* property = NULL;
+    HRESULT hr = SetRuleProperties(rule, name, group, description, remoteAddresses, &property);
     if (FAILED(hr)) {
-        printf("put_RemoteAddresses failed: 0x%08lx\n", (unsigned long)(DWORD)hr);
+        printf("%s failed: 0x%08lx\n", property, (unsigned long)(DWORD)hr);
         ReportBlockFailure(hr, address);
     } else {
         hr = rules->Add(rule);

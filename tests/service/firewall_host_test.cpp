@@ -247,20 +247,6 @@ TEST_F(FirewallTest, RefusedAddWritesTheFailureRecord) {
     ExpectRecord(6, {L"0x80070005\n", L"10.1.2.3"});
 }
 
-TEST_F(FirewallTest, OtherPropertyFailuresStillReleaseEverything) {
-    for (const char* method : {"INetFwRule::put_Name", "INetFwRule::put_Protocol", "INetFwRule::put_Direction",
-                               "INetFwRule::put_Grouping", "INetFwRule::put_Profiles", "INetFwRule::put_Action",
-                               "INetFwRule::put_Enabled", "INetFwRule::put_Description"}) {
-        SCOPED_TRACE(method);
-        winsim::Reset();
-        winsim::FailCall(method, static_cast<unsigned long>(E_FAIL));
-        Add(0);
-        EXPECT_EQ(0, winsim::LiveComObjects());
-        EXPECT_EQ(0, winsim::LiveBstrs());
-        EXPECT_EQ(0, winsim::ComInitCount());
-    }
-}
-
 // The notice mail goes through a scripted SMTP server on a loopback address of each test's own.
 class FirewallMailTest : public FirewallTest {
 protected:
@@ -292,6 +278,28 @@ TEST_F(FirewallMailTest, NoNoticeWhenSwitchedOff) {
     Add(0);
     EXPECT_EQ(1u, winsim::FirewallRules().size());
     ExpectRecord(5, {L"10.1.2.3"});
+    EXPECT_EQ(0, peer.Connections());
+}
+
+// A rule the firewall refused any property of would stay an enabled allow rule
+// for every address, or a disabled one that later checks take for the block.
+TEST_F(FirewallMailTest, RefusedPropertyAddsNoRuleAndIsRecordedAsAFailure) {
+    testsupport::SmtpPeer peer("127.0.5.5", testsupport::SmtpScript::Normal);
+    ASSERT_TRUE(peer.Listening());
+    UseServer("127.0.5.5");
+    for (const char* property : {"put_Name", "put_Protocol", "put_Direction", "put_Grouping", "put_Profiles",
+                                 "put_Action", "put_Enabled", "put_Description", "put_RemoteAddresses"}) {
+        SCOPED_TRACE(property);
+        winsim::Reset();
+        g_settings.EmailNotifyOnBlock = 1;
+        winsim::FailCall((std::string("INetFwRule::") + property).c_str(), static_cast<unsigned long>(E_FAIL));
+        EXPECT_EQ(std::string(property) + " failed: 0x80004005\n", Add(0));
+        EXPECT_TRUE(winsim::FirewallRules().empty());
+        ExpectRecord(6, {L"0x80004005\n", L"10.1.2.3"});
+        EXPECT_EQ(0, winsim::LiveComObjects());
+        EXPECT_EQ(0, winsim::LiveBstrs());
+        EXPECT_EQ(0, winsim::ComInitCount());
+    }
     EXPECT_EQ(0, peer.Connections());
 }
 
