@@ -3,15 +3,13 @@
 # through Wine's service control manager and removes it again, checking each step.
 #   wine-service-check.sh PREFIX SERVICE_EXE
 set -u
-prefix=$1
+export WINEPREFIX="$1"
 exe=$2
-here=$(dirname "$0")
+. "$(dirname "$0")/wine-session.sh"
 work=$(mktemp -d)
-name="RDP Kestrove"
 key='HKLM\System\CurrentControlSet\Services\RDP Kestrove'
 source_key='HKLM\System\CurrentControlSet\Services\EventLog\Application\Mirdal Software - RDP Kestrove'
 
-run() { "$here/wine.sh" run "$prefix" "$@" 2>/dev/null | tr -d '\r'; }
 fail() {
     echo "FAIL: $*" >&2
     exit 1
@@ -26,34 +24,17 @@ expect_value() {
 }
 finish() {
     if [ "${passed:-no}" != yes ]; then
-        run net stop "$name" >/dev/null 2>&1
-        run sc delete "$name" >/dev/null 2>&1
+        run net stop "$service_name" >/dev/null 2>&1
+        run sc delete "$service_name" >/dev/null 2>&1
     fi
-    exec 3>&-
+    session_end
     rm -rf "$work"
 }
-state_of_service() {
-    run sc query "$name" | sed -n -E 's/^ +STATE +: [0-9]+ +([A-Z_]+).*/\1/p'
-}
-# Waits up to 30 s for the service to reach a state.
-wait_for_state() {
-    i=0
-    while [ "$(state_of_service)" != "$1" ]; do
-        i=$((i + 1))
-        [ $i -le 60 ] || fail "service did not reach $1 (is $(state_of_service))"
-        sleep 0.5
-    done
-}
 
-# Wine ends its session, services.exe included, once no program runs; a new
-# session would start the automatic-start service again. A console waiting on
-# a pipe keeps one session alive throughout.
-mkfifo "$work/keeper"
-"$here/wine.sh" run "$prefix" cmd <"$work/keeper" >/dev/null 2>&1 &
-exec 3>"$work/keeper"
+session_begin "$work"
 trap finish EXIT
 
-"$here/wine.sh" run "$prefix" "$exe" -install >"$work/install.raw" 2>/dev/null
+"$wine" "$exe" -install >"$work/install.raw" 2>/dev/null
 status=$?
 [ $status -eq 255 ] || fail "-install exited with $status"
 tr -d '\r' <"$work/install.raw" >"$work/install.out"
@@ -63,18 +44,18 @@ cmp -s "$work/install.out" "$work/install.expected" || {
     fail "-install printed other lines"
 }
 
-windows_path=$("$here/wine.sh" run "$prefix" winepath -w "$exe" 2>/dev/null | tr -d '\r')
+windows_path=$(run winepath -w "$exe")
 run reg query "$key" >"$work/registration"
 expect_value "$work/registration" Type 0x10
 expect_value "$work/registration" Start 0x2
 expect_value "$work/registration" ErrorControl 0x0
 expect_value "$work/registration" ImagePath "$windows_path"
-expect_value "$work/registration" DisplayName "$name"
+expect_value "$work/registration" DisplayName "$service_name"
 expect_value "$work/registration" ObjectName LocalSystem
 expect_value "$work/registration" Description "Protects your Remote Desktop Server from brute-force logon attacks."
 
-run net start "$name" >/dev/null
-wait_for_state RUNNING
+run net start "$service_name" >/dev/null
+wait_for_state RUNNING || fail "service did not reach RUNNING (is $(service_state))"
 run reg query "$source_key" >"$work/source"
 for value in EventMessageFile CategoryMessageFile; do
     expect_value "$work/source" $value "$windows_path"
@@ -82,13 +63,13 @@ done
 expect_value "$work/source" TypesSupported 0x7
 expect_value "$work/source" CategoryCount 0x2
 
-run net stop "$name" >/dev/null
-wait_for_state STOPPED
+run net stop "$service_name" >/dev/null
+wait_for_state STOPPED || fail "service did not reach STOPPED (is $(service_state))"
 
-"$here/wine.sh" run "$prefix" "$exe" -uninstall >/dev/null 2>&1
+"$wine" "$exe" -uninstall >/dev/null 2>&1
 status=$?
 [ $status -eq 255 ] || fail "-uninstall exited with $status"
-if "$here/wine.sh" run "$prefix" reg query "$key" >/dev/null 2>&1; then fail "the registration is still there"; fi
-run sc query "$name" | grep -q "STATE" && fail "the service control manager still knows the service"
+if "$wine" reg query "$key" >/dev/null 2>&1; then fail "the registration is still there"; fi
+run sc query "$service_name" | grep -q "STATE" && fail "the service control manager still knows the service"
 passed=yes
 echo "service installed, started, stopped and removed"
