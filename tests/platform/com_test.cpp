@@ -35,13 +35,17 @@ TEST(ComPlatformTest, CreatingAnObjectNeedsCom) {
     OnFreshThread([] {
         const CLSID unknownClass = {0x6B1E3A52, 0x4C7D, 0x4E0F, {0x9A, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77}};
         IUnknown* object = reinterpret_cast<IUnknown*>(1);
-        EXPECT_EQ(CO_E_NOTINITIALIZED, CoCreateInstance(unknownClass, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
-                                                        reinterpret_cast<void**>(&object)));
+        auto create = [&] {
+            return CoCreateInstance(unknownClass, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                                    reinterpret_cast<void**>(&object));
+        };
+        EXPECT_EQ(CO_E_NOTINITIALIZED, create());
         EXPECT_EQ(nullptr, object);
         ASSERT_EQ(S_OK, CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
-        EXPECT_EQ(REGDB_E_CLASSNOTREG, CoCreateInstance(unknownClass, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
-                                                        reinterpret_cast<void**>(&object)));
+        EXPECT_EQ(REGDB_E_CLASSNOTREG, create());
         CoUninitialize();
+        // The thread's last CoUninitialize leaves it as it was before CoInitializeEx.
+        EXPECT_EQ(CO_E_NOTINITIALIZED, create());
     });
 }
 

@@ -1,6 +1,7 @@
 // Looking for a tracked address's firewall rule, and adding its block rule.
 #include <netfw.h>
 
+#include <atomic>
 #include <cstring>
 #include <string>
 
@@ -11,6 +12,10 @@
 namespace {
 
 using testsupport::FailedLogonTest;
+
+// The properties a block rule is given, in the order they are set.
+const char* const kRuleProperties[] = {"put_Name", "put_Protocol", "put_Direction", "put_Grouping", "put_Profiles",
+                                       "put_Action", "put_Enabled", "put_Description", "put_RemoteAddresses"};
 
 class FirewallTest : public FailedLogonTest {
 protected:
@@ -52,6 +57,16 @@ protected:
         date.wDay = 5;
         date.wHour = 23;
         winsim::FixLocalTime(date);
+    }
+
+    // The rule property calls so far, each checked to come from a single-threaded apartment.
+    static std::vector<std::string> RuleCalls() {
+        std::vector<std::string> methods;
+        for (const winsim::RuleCall& call : winsim::FirewallRuleCalls()) {
+            EXPECT_EQ(static_cast<DWORD>(COINIT_APARTMENTTHREADED), call.apartment) << call.method;
+            methods.push_back(call.method);
+        }
+        return methods;
     }
 
     static void ExpectRecord(DWORD eventId, const std::vector<std::wstring>& strings) {
@@ -121,6 +136,10 @@ TEST_F(FirewallTest, BlockRuleHoldsTheNinePropertiesAndIsRecorded) {
     EXPECT_EQ(L"", rule.localPorts);
     ExpectRecord(5, {L"10.1.2.3"});
     EXPECT_EQ(1, Exists(0));
+    std::vector<std::string> calls;
+    for (const char* property : kRuleProperties) calls.push_back(std::string("INetFwRule::") + property);
+    calls.insert(calls.end(), {"INetFwRule::get_Name", "INetFwRule::get_RemoteAddresses"});
+    EXPECT_EQ(calls, RuleCalls());
 }
 
 TEST_F(FirewallTest, DescriptionWithoutDateWhenTheDateCannotBeFormatted) {
@@ -158,6 +177,7 @@ TEST_F(FirewallTest, CheckFailuresAnswerThatNoRuleExists) {
                           Case{"IEnumVARIANT::Next", nullptr}, Case{"INetFwRule::QueryInterface", nullptr}}) {
         SCOPED_TRACE(c.method);
         winsim::Reset();
+        winsim::PreloadFirewallRule(RuleFor(L"*"));
         winsim::PreloadFirewallRule(RuleFor(L"10.1.2.3/255.255.255.255"));
         winsim::FailCall(c.method, static_cast<unsigned long>(E_UNEXPECTED));
         std::string out;
@@ -258,12 +278,15 @@ protected:
 };
 
 TEST_F(FirewallMailTest, NoticeFollowsTheBlockRecordWhenSwitchedOn) {
+    std::atomic<size_t> recordsAtConnection{0};
     testsupport::SmtpPeer peer("127.0.5.2", testsupport::SmtpScript::Normal);
     ASSERT_TRUE(peer.Listening());
+    peer.OnConnection([&] { recordsAtConnection = winsim::ApplicationLog().size(); });
     UseServer("127.0.5.2");
     g_settings.EmailNotifyOnBlock = 1;
     Add(0);
     ASSERT_TRUE(peer.WaitForClientClose());
+    EXPECT_EQ(1u, recordsAtConnection);  // the record was written before the mail connected
     const std::string mail = peer.Received();
     EXPECT_NE(std::string::npos, mail.find("RCPT TO: <admin@example.org>\r\n"));
     EXPECT_NE(std::string::npos, mail.find("Mirdal RDP Kestrove has blocked the following IP address: 10.1.2.3\r\n.\r\n"));
@@ -287,8 +310,7 @@ TEST_F(FirewallMailTest, RefusedPropertyAddsNoRuleAndIsRecordedAsAFailure) {
     testsupport::SmtpPeer peer("127.0.5.5", testsupport::SmtpScript::Normal);
     ASSERT_TRUE(peer.Listening());
     UseServer("127.0.5.5");
-    for (const char* property : {"put_Name", "put_Protocol", "put_Direction", "put_Grouping", "put_Profiles",
-                                 "put_Action", "put_Enabled", "put_Description", "put_RemoteAddresses"}) {
+    for (const char* property : kRuleProperties) {
         SCOPED_TRACE(property);
         winsim::Reset();
         g_settings.EmailNotifyOnBlock = 1;

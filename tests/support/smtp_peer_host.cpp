@@ -123,6 +123,11 @@ std::string SmtpPeer::Received() {
     return received_.empty() ? std::string() : received_[0];
 }
 
+void SmtpPeer::OnConnection(std::function<void()> call) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    onConnection_ = std::move(call);
+}
+
 int SmtpPeer::Connections() {
     std::lock_guard<std::mutex> lock(mutex_);
     return static_cast<int>(received_.size());
@@ -136,11 +141,14 @@ void SmtpPeer::Serve() {
         if (!(watched[0].revents & POLLIN)) continue;
         int fd = accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
         if (fd == -1) continue;
+        std::function<void()> onConnection;
         {
             std::lock_guard<std::mutex> lock(mutex_);
             received_.emplace_back();
             closedByClient_.push_back(false);
+            onConnection = onConnection_;
         }
+        if (onConnection) onConnection();
         ServeConnection(fd, received_.size() - 1);
         close(fd);
     }

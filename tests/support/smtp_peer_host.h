@@ -4,6 +4,7 @@
 #pragma once
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -37,6 +38,9 @@ public:
     SmtpPeer& operator=(const SmtpPeer&) = delete;
 
     bool Listening() const { return listenFd_ != -1; }
+    // Runs call on the peer's thread as each connection is accepted, before
+    // the greeting: it sees what the client had done before it connected.
+    void OnConnection(std::function<void()> call);
     // Waits until the client has closed its first connection; false when it
     // did not within the limit.
     bool WaitForClientClose(std::chrono::milliseconds limit = std::chrono::seconds(10));
@@ -57,6 +61,7 @@ private:
     std::condition_variable changed_;
     std::vector<std::string> received_;
     std::vector<bool> closedByClient_;
+    std::function<void()> onConnection_;
     std::thread thread_;
 };
 

@@ -169,6 +169,27 @@ TEST_F(WinsimFirewallTest, InjectedFailuresReturnTheirCode) {
     policy->Release();
 }
 
+// On Windows a stale pointer reads freed memory; winsim names the interface instead.
+TEST_F(WinsimFirewallTest, ReleasePastZeroAbortsNamingTheInterface) {
+    INetFwRule* rule = NewRule();
+    EXPECT_EQ(0u, rule->Release());
+    EXPECT_DEATH(rule->Release(), "winsim: INetFwRule::Release past zero");
+}
+
+// The thread's last CoUninitialize unloads the objects' DLL on Windows.
+TEST_F(WinsimFirewallTest, ObjectsRefuseCallsAfterTheLastCoUninitialize) {
+    INetFwRule* rule = NewRule();
+    CoUninitialize();
+    LONG protocol = 0;
+    EXPECT_EQ(CO_E_NOTINITIALIZED, rule->get_Protocol(&protocol));
+    IUnknown* unknown = nullptr;
+    EXPECT_EQ(CO_E_NOTINITIALIZED, rule->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&unknown)));
+    EXPECT_DEATH(rule->Release(), "winsim: INetFwRule::Release after the thread's last CoUninitialize");
+    ASSERT_EQ(S_OK, CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+    EXPECT_TRUE(winsim::FirewallRuleCalls().empty());
+    rule->Release();
+}
+
 TEST_F(WinsimFirewallTest, UnknownClassIsNotRegistered) {
     const CLSID other = {0x12345678, 0x1, 0x2, {1, 2, 3, 4, 5, 6, 7, 8}};
     IUnknown* object = nullptr;

@@ -2,8 +2,12 @@
 #include <winsim/control.h>
 
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
+#include <memory>
+#include <mutex>
 
 #include "com_internal.h"
 #include "internal.h"
@@ -29,11 +33,25 @@ std::atomic<int> g_liveObjects{0};
 std::atomic<int> g_liveBstrs{0};
 std::atomic<int> g_unbalancedUninitialize{0};
 
+// Released objects, newest last; the oldest are freed for good beyond the bound.
+struct Graveyard {
+    static constexpr size_t kBound = 4096;
+    std::mutex mutex;
+    std::deque<std::unique_ptr<winsim::detail::ComBase>> objects;
+};
+
+Graveyard& Buried() {
+    static Graveyard& graveyard = *new Graveyard;  // never destroyed: threads may outlive main
+    return graveyard;
+}
+
 bool g_hooked = (winsim::detail::OnReset([] {
                      t_apartment = Apartment{};
                      g_liveObjects = 0;
                      g_liveBstrs = 0;
                      g_unbalancedUninitialize = 0;
+                     std::lock_guard<std::mutex> lock(Buried().mutex);
+                     Buried().objects.clear();
                  }),
                  true);
 
@@ -44,8 +62,25 @@ DWORD* BstrHeader(BSTR text) { return reinterpret_cast<DWORD*>(text) - 1; }
 
 namespace winsim::detail {
 
+bool ThreadApartment(DWORD* mode) {
+    *mode = t_apartment.mode;
+    return t_apartment.initCount > 0;
+}
+
 void ComObjectCreated() { ++g_liveObjects; }
-void ComObjectDestroyed() { --g_liveObjects; }
+
+void ComObjectReleased(ComBase* object) {
+    --g_liveObjects;
+    std::lock_guard<std::mutex> lock(Buried().mutex);
+    Buried().objects.emplace_back(object);
+    if (Buried().objects.size() > Graveyard::kBound) Buried().objects.pop_front();
+}
+
+void ComMisuse(const char* interfaceName, const char* method, const char* what) {
+    std::fprintf(stderr, "winsim: %s::%s %s\n", interfaceName, method, what);
+    std::fflush(stderr);
+    std::abort();
+}
 
 }  // namespace winsim::detail
 

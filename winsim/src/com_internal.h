@@ -5,9 +5,24 @@
 
 namespace winsim::detail {
 
+// The calling thread's apartment: false when COM is not initialised on it,
+// else its COINIT_ mode goes to *mode.
+bool ThreadApartment(DWORD* mode);
+
+// The part of every winsim COM object that outlives its last Release.
+class ComBase {
+public:
+    virtual ~ComBase() = default;
+};
+
 // Counts winsim COM objects alive, for the reference-count checks of tests.
+// A released object is kept (not freed) until Reset, so that a call through a
+// stale pointer still reaches it and can be named instead of reading freed memory.
 void ComObjectCreated();
-void ComObjectDestroyed();
+void ComObjectReleased(ComBase* object);
+
+// A call that Windows would answer with a crash: names it and aborts.
+[[noreturn]] void ComMisuse(const char* interfaceName, const char* method, const char* what);
 
 // Creates an object of one of winsim's classes and hands the caller the
 // interface riid of it; REGDB_E_CLASSNOTREG for any other class.

@@ -28,6 +28,7 @@ using RulePtr = std::shared_ptr<FirewallRule>;
 struct Policy {
     std::mutex mutex;
     std::vector<RulePtr> rules;
+    std::vector<winsim::RuleCall> ruleCalls;
 };
 
 Policy& Store() {
@@ -35,6 +36,7 @@ Policy& Store() {
     static bool hooked = (winsim::detail::OnReset([] {
                               std::lock_guard<std::mutex> lock(policy.mutex);
                               policy.rules.clear();
+                              policy.ruleCalls.clear();
                           }),
                           true);
     (void)hooked;
@@ -47,20 +49,28 @@ HRESULT Injected(const char* method) {
     return InjectedFailure(method, &code) ? static_cast<HRESULT>(code) : S_OK;
 }
 
-// Reference counting and the unused IDispatch part shared by every object.
+// Reference counting, the thread's COM and the unused IDispatch part shared by every object.
 template <class Interface>
-class ComObject : public Interface {
+class ComObject : public Interface, public winsim::detail::ComBase {
 public:
-    ComObject() { winsim::detail::ComObjectCreated(); }
+    explicit ComObject(const char* interfaceName) : interface_(interfaceName) { winsim::detail::ComObjectCreated(); }
     ComObject(const ComObject&) = delete;
     ComObject& operator=(const ComObject&) = delete;
-    virtual ~ComObject() { winsim::detail::ComObjectDestroyed(); }
 
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
+    ULONG STDMETHODCALLTYPE AddRef() override {
+        ULONG count = refs_;
+        do {
+            Check("AddRef", count);
+        } while (!refs_.compare_exchange_weak(count, count + 1));
+        return count + 1;
+    }
     ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = --refs_;
-        if (left == 0) delete this;
-        return left;
+        ULONG count = refs_;
+        do {
+            Check("Release", count);
+        } while (!refs_.compare_exchange_weak(count, count - 1));
+        if (count == 1) winsim::detail::ComObjectReleased(this);
+        return count - 1;
     }
 
     // The interface asked for, with a reference, without counting a call.
@@ -76,15 +86,34 @@ public:
     }
 
 protected:
+    // On Windows the thread's last CoUninitialize unloads the object's DLL:
+    // winsim refuses a method called after it.
+    static HRESULT Usable() {
+        DWORD mode = 0;
+        return winsim::detail::ThreadApartment(&mode) ? S_OK : CO_E_NOTINITIALIZED;
+    }
+    // A counted call of the method, refused without COM or by an injected failure.
+    static HRESULT Called(const char* method) {
+        const HRESULT usable = Usable();
+        return FAILED(usable) ? usable : Injected(method);
+    }
     // QueryInterface as the caller sees it: a counted call that tests can fail.
     HRESULT Answer(const char* method, REFIID riid, const IID& own, bool dispatch, void** ppv) {
         if (ppv) *ppv = nullptr;
-        const HRESULT injected = Injected(method);
-        if (FAILED(injected)) return injected;
+        const HRESULT called = Called(method);
+        if (FAILED(called)) return called;
         return Cast(riid, own, dispatch, ppv);
     }
 
 private:
+    // AddRef and Release have no result to refuse with; where Windows would
+    // run into freed memory or an unloaded DLL, winsim stops.
+    void Check(const char* method, ULONG count) const {
+        if (count == 0) winsim::detail::ComMisuse(interface_, method, "past zero: the object is already released");
+        if (FAILED(Usable())) winsim::detail::ComMisuse(interface_, method, "after the thread's last CoUninitialize");
+    }
+
+    const char* interface_;
     std::atomic<ULONG> refs_{1};
 };
 
@@ -185,7 +214,7 @@ bool NormaliseAddresses(const std::wstring& list, std::wstring* normal) {
 
 class Rule : public ComObject<INetFwRule> {
 public:
-    explicit Rule(RulePtr data) : data_(std::move(data)) {}
+    explicit Rule(RulePtr data) : ComObject("INetFwRule"), data_(std::move(data)) {}
 
     // A snapshot of the rule's properties.
     FirewallRule Data() {
@@ -200,8 +229,7 @@ public:
 
     HRESULT STDMETHODCALLTYPE get_Name(BSTR* v) override { return GetText("INetFwRule::get_Name", &FirewallRule::name, v); }
     HRESULT STDMETHODCALLTYPE put_Name(BSTR v) override {
-        if (!v || !*v) return E_INVALIDARG;
-        return PutText("INetFwRule::put_Name", &FirewallRule::name, v);
+        return PutText("INetFwRule::put_Name", &FirewallRule::name, v, v && *v);
     }
     HRESULT STDMETHODCALLTYPE get_Description(BSTR* v) override {
         return GetText("INetFwRule::get_Description", &FirewallRule::description, v);
@@ -217,8 +245,7 @@ public:
         return GetValue("INetFwRule::get_Protocol", &FirewallRule::protocol, v);
     }
     HRESULT STDMETHODCALLTYPE put_Protocol(LONG v) override {
-        if (v < 0 || v > NET_FW_IP_PROTOCOL_ANY) return E_INVALIDARG;
-        return PutValue("INetFwRule::put_Protocol", &FirewallRule::protocol, v);
+        return PutValue("INetFwRule::put_Protocol", &FirewallRule::protocol, v, v >= 0 && v <= NET_FW_IP_PROTOCOL_ANY);
     }
     WINSIM_NOT_USED(get_LocalPorts, (BSTR*))
     WINSIM_NOT_USED(put_LocalPorts, (BSTR))
@@ -231,11 +258,8 @@ public:
     }
     HRESULT STDMETHODCALLTYPE put_RemoteAddresses(BSTR v) override {
         std::wstring normal;
-        if (!v || !NormaliseAddresses(v, &normal)) return E_INVALIDARG;
-        const HRESULT injected = Injected("INetFwRule::put_RemoteAddresses");
-        if (FAILED(injected)) return injected;
-        Set(&FirewallRule::remoteAddresses, normal);
-        return S_OK;
+        const bool valid = v && NormaliseAddresses(v, &normal);
+        return PutValue("INetFwRule::put_RemoteAddresses", &FirewallRule::remoteAddresses, normal, valid);
     }
     WINSIM_NOT_USED(get_IcmpTypesAndCodes, (BSTR*))
     WINSIM_NOT_USED(put_IcmpTypesAndCodes, (BSTR))
@@ -246,8 +270,8 @@ public:
         return hr;
     }
     HRESULT STDMETHODCALLTYPE put_Direction(NET_FW_RULE_DIRECTION v) override {
-        if (v != NET_FW_RULE_DIR_IN && v != NET_FW_RULE_DIR_OUT) return E_INVALIDARG;
-        return PutValue("INetFwRule::put_Direction", &FirewallRule::direction, static_cast<int>(v));
+        return PutValue("INetFwRule::put_Direction", &FirewallRule::direction, static_cast<int>(v),
+                        v == NET_FW_RULE_DIR_IN || v == NET_FW_RULE_DIR_OUT);
     }
     WINSIM_NOT_USED(get_Interfaces, (VARIANT*))
     WINSIM_NOT_USED(put_Interfaces, (VARIANT))
@@ -272,8 +296,7 @@ public:
         return GetValue("INetFwRule::get_Profiles", &FirewallRule::profiles, v);
     }
     HRESULT STDMETHODCALLTYPE put_Profiles(LONG v) override {
-        if (v == 0) return E_INVALIDARG;
-        return PutValue("INetFwRule::put_Profiles", &FirewallRule::profiles, v);
+        return PutValue("INetFwRule::put_Profiles", &FirewallRule::profiles, v, v != 0);
     }
     WINSIM_NOT_USED(get_EdgeTraversal, (VARIANT_BOOL*))
     WINSIM_NOT_USED(put_EdgeTraversal, (VARIANT_BOOL))
@@ -284,8 +307,8 @@ public:
         return hr;
     }
     HRESULT STDMETHODCALLTYPE put_Action(NET_FW_ACTION v) override {
-        if (v != NET_FW_ACTION_BLOCK && v != NET_FW_ACTION_ALLOW) return E_INVALIDARG;
-        return PutValue("INetFwRule::put_Action", &FirewallRule::action, static_cast<int>(v));
+        return PutValue("INetFwRule::put_Action", &FirewallRule::action, static_cast<int>(v),
+                        v == NET_FW_ACTION_BLOCK || v == NET_FW_ACTION_ALLOW);
     }
 
 private:
@@ -294,23 +317,33 @@ private:
         std::lock_guard<std::mutex> lock(Store().mutex);
         (*data_).*field = value;
     }
-    template <class T>
-    HRESULT PutValue(const char* method, T FirewallRule::*field, const T& value) {
-        const HRESULT injected = Injected(method);
-        if (FAILED(injected)) return injected;
-        Set(field, value);
+    // A property call goes into the journal with the caller's apartment,
+    // whatever its outcome; without COM there is no apartment to call from.
+    static HRESULT Enter(const char* method) {
+        DWORD apartment = 0;
+        if (!winsim::detail::ThreadApartment(&apartment)) return CO_E_NOTINITIALIZED;
+        std::lock_guard<std::mutex> lock(Store().mutex);
+        Store().ruleCalls.push_back({method, apartment});
         return S_OK;
     }
-    HRESULT PutText(const char* method, std::wstring FirewallRule::*field, BSTR value) {
-        return PutValue(method, field, std::wstring(value ? value : L""));
+    template <class T>
+    HRESULT PutValue(const char* method, T FirewallRule::*field, const T& value, bool valid = true) {
+        HRESULT hr = Enter(method);
+        if (SUCCEEDED(hr) && !valid) hr = E_INVALIDARG;
+        if (SUCCEEDED(hr)) hr = Injected(method);
+        if (SUCCEEDED(hr)) Set(field, value);
+        return hr;
+    }
+    HRESULT PutText(const char* method, std::wstring FirewallRule::*field, BSTR value, bool valid = true) {
+        return PutValue(method, field, std::wstring(value ? value : L""), valid);
     }
     template <class T>
     HRESULT GetValue(const char* method, T FirewallRule::*field, T* value) {
-        if (!value) return E_POINTER;
-        const HRESULT injected = Injected(method);
-        if (FAILED(injected)) return injected;
-        *value = Data().*field;
-        return S_OK;
+        HRESULT hr = Enter(method);
+        if (SUCCEEDED(hr) && !value) hr = E_POINTER;
+        if (SUCCEEDED(hr)) hr = Injected(method);
+        if (SUCCEEDED(hr)) *value = Data().*field;
+        return hr;
     }
     HRESULT GetText(const char* method, std::wstring FirewallRule::*field, BSTR* value) {
         std::wstring text;
@@ -325,15 +358,15 @@ private:
 
 class RuleEnumerator : public ComObject<IEnumVARIANT> {
 public:
-    explicit RuleEnumerator(std::vector<RulePtr> rules) : rules_(std::move(rules)) {}
+    explicit RuleEnumerator(std::vector<RulePtr> rules) : ComObject("IEnumVARIANT"), rules_(std::move(rules)) {}
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
         return Answer("IEnumVARIANT::QueryInterface", riid, IID_IEnumVARIANT, false, ppv);
     }
     HRESULT STDMETHODCALLTYPE Next(ULONG celt, VARIANT* rgVar, ULONG* pCeltFetched) override {
         if (!rgVar || (celt > 1 && !pCeltFetched)) return E_POINTER;
-        const HRESULT injected = Injected("IEnumVARIANT::Next");
-        if (FAILED(injected)) return injected;
+        const HRESULT called = Called("IEnumVARIANT::Next");
+        if (FAILED(called)) return called;
         ULONG fetched = 0;
         for (; fetched < celt && next_ < rules_.size(); ++fetched, ++next_) {
             VariantInit(&rgVar[fetched]);
@@ -344,12 +377,16 @@ public:
         return fetched == celt ? S_OK : S_FALSE;
     }
     HRESULT STDMETHODCALLTYPE Skip(ULONG celt) override {
+        const HRESULT called = Called("IEnumVARIANT::Skip");
+        if (FAILED(called)) return called;
         next_ += celt;
         if (next_ <= rules_.size()) return S_OK;
         next_ = rules_.size();
         return S_FALSE;
     }
     HRESULT STDMETHODCALLTYPE Reset() override {
+        const HRESULT called = Called("IEnumVARIANT::Reset");
+        if (FAILED(called)) return called;
         next_ = 0;
         return S_OK;
     }
@@ -362,6 +399,8 @@ private:
 
 class Rules : public ComObject<INetFwRules> {
 public:
+    Rules() : ComObject("INetFwRules") {}
+
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
         return Answer("INetFwRules::QueryInterface", riid, IID_INetFwRules, true, ppv);
     }
@@ -369,16 +408,16 @@ public:
 
     HRESULT STDMETHODCALLTYPE get_Count(LONG* count) override {
         if (!count) return E_POINTER;
-        const HRESULT injected = Injected("INetFwRules::get_Count");
-        if (FAILED(injected)) return injected;
+        const HRESULT called = Called("INetFwRules::get_Count");
+        if (FAILED(called)) return called;
         std::lock_guard<std::mutex> lock(Store().mutex);
         *count = static_cast<LONG>(Store().rules.size());
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE Add(INetFwRule* rule) override {
         if (!rule) return E_POINTER;
-        const HRESULT injected = Injected("INetFwRules::Add");
-        if (FAILED(injected)) return injected;
+        const HRESULT called = Called("INetFwRules::Add");
+        if (FAILED(called)) return called;
         Rule* own = dynamic_cast<Rule*>(rule);
         if (!own) Unimplemented("INetFwRules::Add", "a rule object of another implementation");
         FirewallRule data = own->Data();
@@ -392,8 +431,8 @@ public:
     HRESULT STDMETHODCALLTYPE get__NewEnum(IUnknown** newEnum) override {
         if (!newEnum) return E_POINTER;
         *newEnum = nullptr;
-        const HRESULT injected = Injected("INetFwRules::get__NewEnum");
-        if (FAILED(injected)) return injected;
+        const HRESULT called = Called("INetFwRules::get__NewEnum");
+        if (FAILED(called)) return called;
         std::vector<RulePtr> snapshot;
         {
             std::lock_guard<std::mutex> lock(Store().mutex);
@@ -406,6 +445,8 @@ public:
 
 class Policy2 : public ComObject<INetFwPolicy2> {
 public:
+    Policy2() : ComObject("INetFwPolicy2") {}
+
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
         return Answer("INetFwPolicy2::QueryInterface", riid, IID_INetFwPolicy2, true, ppv);
     }
@@ -413,8 +454,8 @@ public:
 
     HRESULT STDMETHODCALLTYPE get_CurrentProfileTypes(LONG* profiles) override {
         if (!profiles) return E_POINTER;
-        const HRESULT injected = Injected("INetFwPolicy2::get_CurrentProfileTypes");
-        if (FAILED(injected)) return injected;
+        const HRESULT called = Called("INetFwPolicy2::get_CurrentProfileTypes");
+        if (FAILED(called)) return called;
         *profiles = NET_FW_PROFILE2_PRIVATE;
         return S_OK;
     }
@@ -431,8 +472,8 @@ public:
     HRESULT STDMETHODCALLTYPE get_Rules(INetFwRules** rules) override {
         if (!rules) return E_POINTER;
         *rules = nullptr;
-        const HRESULT injected = Injected("INetFwPolicy2::get_Rules");
-        if (FAILED(injected)) return injected;
+        const HRESULT called = Called("INetFwPolicy2::get_Rules");
+        if (FAILED(called)) return called;
         *rules = new Rules();
         return S_OK;
     }
@@ -473,6 +514,11 @@ namespace winsim {
 void PreloadFirewallRule(const FirewallRule& rule) {
     std::lock_guard<std::mutex> lock(Store().mutex);
     Store().rules.push_back(std::make_shared<FirewallRule>(rule));
+}
+
+std::vector<RuleCall> FirewallRuleCalls() {
+    std::lock_guard<std::mutex> lock(Store().mutex);
+    return Store().ruleCalls;
 }
 
 std::vector<FirewallRule> FirewallRules() {

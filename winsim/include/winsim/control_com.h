@@ -40,6 +40,16 @@ void PreloadFirewallRule(const FirewallRule& rule);
 // The policy's rules in the order they were added.
 std::vector<FirewallRule> FirewallRules();
 
+// A property call (get_ or put_) on a rule object, and the COINIT_ mode of
+// the apartment it was made in.
+struct RuleCall {
+    std::string method;  // as FailCall names it, e.g. "INetFwRule::put_Name"
+    DWORD apartment;     // COINIT_APARTMENTTHREADED or COINIT_MULTITHREADED
+};
+// The property calls on any rule object since the last Reset, in order, the
+// refused ones included (but not those made without COM, which never reach a rule).
+std::vector<RuleCall> FirewallRuleCalls();
+
 // COM objects of winsim's firewall that are still referenced, and BSTRs not freed.
 int LiveComObjects();
 int LiveBstrs();
