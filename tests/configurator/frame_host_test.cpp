@@ -1,5 +1,6 @@
 // The configurator's frame: a whole run through wWinMain, and the main window's
 // menu commands, accelerators and About box, which a run never reaches.
+#include <cstdio>
 #include <cwchar>
 
 #include "configurator_ui_host.h"
@@ -36,14 +37,17 @@ LRESULT CALLBACK FrameWithoutSheet(HWND window, UINT message, WPARAM wParam, LPA
 }  // namespace
 
 TEST_F(FrameTest, CancellingTheSheetStillShowsTheRestartNoticeAndExitsWithMinusOne) {
-    Then([] { winsim::PressSheetButton(Active(), winsim::SheetButton::Cancel); });
+    Then([] {
+        std::fprintf(stderr, "[winsock started %d]", winsim::WinsockStartups());  // before the sheet
+        winsim::PressSheetButton(Active(), winsim::SheetButton::Cancel);
+    });
     EXPECT_EXIT(
         {
             ReportBoxesOnStderr();
             Run(L"");
         },
         testing::ExitedWithCode(255), AllOf(HasSubstr(kRestartNotice), HasSubstr(kOnlyTheSheetShown),
-                                            HasSubstr("[writes 0]")));
+                                            HasSubstr("[writes 0]"), HasSubstr("[winsock started 1]")));
 }
 
 TEST_F(FrameTest, ArgumentsChangeNothingAndOkSavesBeforeTheNotice) {
@@ -81,6 +85,12 @@ TEST_F(FrameTest, NoMainWindowEndsWithZeroAndShowsNothing) {
     EXPECT_TRUE(winsim::WindowsShown().empty());
     EXPECT_EQ(std::wstring(L"Tarnwick Configurator"), g_szTitle);
     EXPECT_EQ(std::wstring(L"TARNWICKCONFIGURATOR"), g_szWindowClass);
+    WNDCLASSEXW registered = {};
+    registered.cbSize = sizeof(registered);
+    ASSERT_NE(FALSE, GetClassInfoExW(winsim::ProgramInstance(), g_szWindowClass, &registered));
+    EXPECT_EQ(static_cast<UINT>(CS_HREDRAW | CS_VREDRAW), registered.style);
+    EXPECT_EQ(MAKEINTRESOURCEW(IDC_CONFIGURATOR), registered.lpszMenuName);
+    EXPECT_EQ(MainWndProc, registered.lpfnWndProc);
 }
 
 TEST_F(FrameTest, MenuCommandsAcceleratorsAndTheAboutBoxWorkInTheMessageLoop) {
@@ -102,7 +112,9 @@ TEST_F(FrameTest, MenuCommandsAcceleratorsAndTheAboutBoxWorkInTheMessageLoop) {
     auto closeAbout = [&aboutBoxes](bool escape) {
         return [&aboutBoxes, escape] {
             HWND about = Active();
-            aboutBoxes.push_back(winsim::WindowText(about) + L"/" + winsim::WindowText(winsim::ChildWindows(about)[0]));
+            std::vector<HWND> items = winsim::ChildWindows(about);
+            ASSERT_FALSE(items.empty()) << "no About box is open";
+            aboutBoxes.push_back(winsim::WindowText(about) + L"/" + winsim::WindowText(items[0]));
             EXPECT_FALSE(winsim::WindowEnabled(GetParent(about)));  // the owner, while the box is open
             if (escape) {
                 winsim::PressEscape(about);

@@ -10,6 +10,7 @@
 #include "smtp_peer_host.h"
 
 using testsupport::ConfiguratorUiTest;
+using testsupport::Loopback;
 using testsupport::SmtpPeer;
 using testsupport::SmtpScript;
 
@@ -72,8 +73,8 @@ TEST_F(SmtpTestDialogTest, EscapeAndTheCloseBoxCancelToo) {
 }
 
 TEST_F(SmtpTestDialogTest, AnEmptyRecipientOrOneWithoutBytesIsRefusedAndTheDialogStays) {
-    std::strcpy(g_smtpServer, "127.0.3.2");
-    SmtpPeer peer("127.0.3.2", SmtpScript::Normal);
+    std::strcpy(g_smtpServer, Loopback("3.2").c_str());
+    SmtpPeer peer(Loopback("3.2"), SmtpScript::Normal);
     Then([] { winsim::ClickDlgButton(Active(), IDOK); });
     Then([] {
         EXPECT_EQ(L"", TextOf(Active(), IDC_TEST_RECIPIENT));
@@ -100,15 +101,15 @@ TEST_F(SmtpTestDialogTest, AnEmptyRecipientOrOneWithoutBytesIsRefusedAndTheDialo
 }
 
 TEST_F(SmtpTestDialogTest, SendLogsTheDialogueInOrderAndEndsWithOne) {
-    std::strcpy(g_smtpServer, "127.0.3.3");
-    SmtpPeer peer("127.0.3.3", SmtpScript::Normal);
+    std::strcpy(g_smtpServer, Loopback("3.3").c_str());
+    SmtpPeer peer(Loopback("3.3"), SmtpScript::Normal);
     std::wstring log;
     SendTo(L"someone@example.net", &log);
     EXPECT_EQ(1, RunDialog());
     ASSERT_TRUE(peer.WaitForClientClose());
     std::vector<std::string> replies = testsupport::SmtpScriptReplies(SmtpScript::Normal);
-    std::string expected = "Initializing winsock()...\r\nConnecting to 127.0.3.3 ...\r\nHELO THERE\r\n" + replies[1] +
-                           "MAIL FROM: <kestrove@example.org>\r\n" + replies[2] +
+    std::string expected = "Initializing winsock()...\r\nConnecting to " + Loopback("3.3") + " ...\r\nHELO THERE\r\n" +
+                           replies[1] + "MAIL FROM: <kestrove@example.org>\r\n" + replies[2] +
                            "RCPT TO: <someone@example.net>\r\n" + replies[3] + "DATA\r\n" + replies[4] +
                            "Priority: Urgent\r\nImportance: high\r\nFrom: kestrove@example.org\r\n";
     EXPECT_EQ(Wide(expected), log);
@@ -120,16 +121,16 @@ TEST_F(SmtpTestDialogTest, SendLogsTheDialogueInOrderAndEndsWithOne) {
 }
 
 TEST_F(SmtpTestDialogTest, RecipientsGoOutUnchangedUpTo255Characters) {
-    std::strcpy(g_smtpServer, "127.0.3.4");
-    SmtpPeer peer("127.0.3.4", SmtpScript::Normal);
+    std::strcpy(g_smtpServer, Loopback("3.4").c_str());
+    SmtpPeer peer(Loopback("3.4"), SmtpScript::Normal);
     std::wstring log;
     SendTo(L"   ", &log);
     EXPECT_EQ(1, RunDialog());
     ASSERT_TRUE(peer.WaitForClientClose());
     EXPECT_EQ("RCPT TO: <   >", ReceivedRecipientLine(peer));
 
-    SmtpPeer accented("127.0.3.5", SmtpScript::Normal);
-    std::strcpy(g_smtpServer, "127.0.3.5");
+    SmtpPeer accented(Loopback("3.5"), SmtpScript::Normal);
+    std::strcpy(g_smtpServer, Loopback("3.5").c_str());
     SendTo(L"caf\u00e9" + std::wstring(296, L'x'), &log);
     EXPECT_EQ(1, RunDialog());
     ASSERT_TRUE(accented.WaitForClientClose());
@@ -137,11 +138,11 @@ TEST_F(SmtpTestDialogTest, RecipientsGoOutUnchangedUpTo255Characters) {
 }
 
 TEST_F(SmtpTestDialogTest, AFailedConnectionShowsTwoLinesAndTheErrorBoxAndStillEndsWithOne) {
-    std::strcpy(g_smtpServer, "127.0.3.6");  // nothing listens there
+    std::strcpy(g_smtpServer, Loopback("3.6").c_str());  // nothing listens there
     std::wstring log;
     SendTo(L"someone@example.net", &log);
     EXPECT_EQ(1, RunDialog());
-    EXPECT_EQ(L"Initializing winsock()...\r\nConnecting to 127.0.3.6 ...\r\n", log);
+    EXPECT_EQ(Wide("Initializing winsock()...\r\nConnecting to " + Loopback("3.6") + " ...\r\n"), log);
     std::vector<winsim::MessageBoxRecord> boxes = winsim::MessageBoxes();
     ASSERT_EQ(1u, boxes.size());
     EXPECT_EQ(L"E-mail Error", boxes[0].caption);
@@ -149,13 +150,13 @@ TEST_F(SmtpTestDialogTest, AFailedConnectionShowsTwoLinesAndTheErrorBoxAndStillE
 
 TEST_F(SmtpTestDialogTest, TheTestUsesTheLoadedServerUntilApplySavesTheTypedOne) {
     CreateKeys();
-    SetSmtp(L"Server Address", L"127.0.3.7");
+    SetSmtp(L"Server Address", Wide(Loopback("3.7")));
     SetSmtp(L"EmailFrom", L"kestrove@example.org");
-    SmtpPeer loaded("127.0.3.7", SmtpScript::Normal);
-    SmtpPeer typed("127.0.3.8", SmtpScript::Normal);
+    SmtpPeer loaded(Loopback("3.7"), SmtpScript::Normal);
+    SmtpPeer typed(Loopback("3.8"), SmtpScript::Normal);
     Then([] { winsim::SelectTab(Active(), 1); });
     Then([] {
-        Retype(Page(Active(), 1), IDC_SMTP_SERVER, L"127.0.3.8");
+        Retype(Page(Active(), 1), IDC_SMTP_SERVER, Wide(Loopback("3.8")));
         winsim::ClickDlgButton(Page(Active(), 1), IDC_SMTP_TEST);
     });
     Then([] {

@@ -167,6 +167,27 @@ TEST_F(WindowManagerTest, AModalDialogDisablesItsOwnerAndTakesTheInput) {
     EXPECT_EQ(L"", winsim::WindowText(child));
 }
 
+TEST_F(WindowManagerTest, ClassInfoIsWhatWasRegistered) {
+    WNDCLASSEXW windowClass = {};
+    windowClass.cbSize = sizeof(windowClass);
+    windowClass.style = CS_VREDRAW;
+    windowClass.lpfnWndProc = DefWindowProcW;
+    windowClass.hInstance = winsim::ProgramInstance();
+    windowClass.lpszMenuName = MAKEINTRESOURCEW(IDC_CONFIGURATOR);
+    windowClass.lpszClassName = L"Framed";
+    ATOM atom = RegisterClassExW(&windowClass);
+    ASSERT_NE(0, atom);
+    WNDCLASSEXW found = {};
+    found.cbSize = sizeof(found);
+    EXPECT_EQ(atom, GetClassInfoExW(winsim::ProgramInstance(), L"FRAMED", &found));
+    EXPECT_EQ(static_cast<UINT>(CS_VREDRAW), found.style);
+    EXPECT_EQ(DefWindowProcW, found.lpfnWndProc);
+    EXPECT_EQ(MAKEINTRESOURCEW(IDC_CONFIGURATOR), found.lpszMenuName);
+    EXPECT_EQ(winsim::ProgramInstance(), found.hInstance);
+    EXPECT_EQ(FALSE, GetClassInfoExW(winsim::ProgramInstance(), L"Unregistered", &found));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_CLASS_DOES_NOT_EXIST), GetLastError());
+}
+
 TEST_F(WindowManagerTest, AMissingTemplateGivesMinusOne) {
     EXPECT_EQ(-1, DialogBoxParamW(winsim::ProgramInstance(), MAKEINTRESOURCEW(999), nullptr, RecordingDialog, 0));
     EXPECT_EQ(static_cast<DWORD>(ERROR_RESOURCE_NAME_NOT_FOUND), GetLastError());

@@ -13,7 +13,7 @@ prefix=$2
 program=$3
 peer=$4
 out=$5
-address=127.0.4.2
+address=127.0.4.2  # in 127.0.0.0/16, which no host test process takes (tests/support/loopback.h)
 export WINEPREFIX="$prefix" WINEDEBUG=-all
 
 work=$(mktemp -d)

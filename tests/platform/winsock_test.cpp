@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <string>
 
 #include "winsock_support.h"
 
@@ -21,9 +22,10 @@ Bytes BytesOf(T value) {
     return bytes;
 }
 
+using testsupport::Loopback;
 using testsupport::Port25;
 
-int Connect(SOCKET s, const char* address) {
+int Connect(SOCKET s, const std::string& address) {
     sockaddr_in server = Port25(address);
     return connect(s, reinterpret_cast<sockaddr*>(&server), sizeof(server));
 }
@@ -39,7 +41,7 @@ protected:
     void TearDown() override { EXPECT_EQ(0, WSACleanup()); }
 
     // A listening socket on address:25 that never accepts.
-    static SOCKET Listen(const char* address) {
+    static SOCKET Listen(const std::string& address) {
         SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
         sockaddr_in local = Port25(address);
         EXPECT_EQ(0, bind(s, reinterpret_cast<sockaddr*>(&local), sizeof(local)));
@@ -108,7 +110,7 @@ TEST(WinsockConversionTest, HtonsPutsTheHighByteFirst) {
 TEST_F(WinsockTest, RefusedConnectFailsAndTheSocketClosesOnce) {
     SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     ASSERT_NE(INVALID_SOCKET, s);
-    EXPECT_EQ(SOCKET_ERROR, Connect(s, "127.0.2.10"));
+    EXPECT_EQ(SOCKET_ERROR, Connect(s, Loopback("2.10")));
     EXPECT_EQ(WSAECONNREFUSED, WSAGetLastError());
     EXPECT_EQ(0, closesocket(s));
     EXPECT_EQ(SOCKET_ERROR, closesocket(s));
@@ -118,7 +120,7 @@ TEST_F(WinsockTest, RefusedConnectFailsAndTheSocketClosesOnce) {
 TEST_F(WinsockTest, NonBlockingConnectThatFailsIsReportedAsAnException) {
     SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     ASSERT_EQ(0, SetNonBlocking(s, 1));
-    ASSERT_EQ(SOCKET_ERROR, Connect(s, "127.0.2.10"));
+    ASSERT_EQ(SOCKET_ERROR, Connect(s, Loopback("2.10")));
     int error = WSAGetLastError();
     if (error == WSAEWOULDBLOCK) {
         bool writable = true;
@@ -133,10 +135,10 @@ TEST_F(WinsockTest, NonBlockingConnectThatFailsIsReportedAsAnException) {
 }
 
 TEST_F(WinsockTest, NonBlockingConnectThatSucceedsIsReportedAsWritable) {
-    SOCKET listener = Listen("127.0.2.11");
+    SOCKET listener = Listen(Loopback("2.11"));
     SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     ASSERT_EQ(0, SetNonBlocking(s, 1));
-    if (Connect(s, "127.0.2.11") == SOCKET_ERROR) {
+    if (Connect(s, Loopback("2.11")) == SOCKET_ERROR) {
         ASSERT_EQ(WSAEWOULDBLOCK, WSAGetLastError());
         bool writable = false;
         bool failed = true;
@@ -151,9 +153,9 @@ TEST_F(WinsockTest, NonBlockingConnectThatSucceedsIsReportedAsWritable) {
 }
 
 TEST_F(WinsockTest, ReceiveTimeOutIsInMillisecondsAndFailsWithTimedOut) {
-    SOCKET listener = Listen("127.0.2.12");
+    SOCKET listener = Listen(Loopback("2.12"));
     SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    ASSERT_EQ(0, Connect(s, "127.0.2.12"));
+    ASSERT_EQ(0, Connect(s, Loopback("2.12")));
     DWORD timeout = 200;
     ASSERT_EQ(0, setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), sizeof(timeout)));
     char reply[16];

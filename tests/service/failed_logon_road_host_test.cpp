@@ -22,7 +22,7 @@ namespace {
 
 using testsupport::AppendFailedLogon;
 
-const char kPeer[] = "127.0.6.2";
+const std::string kPeer = testsupport::Loopback("6.2");
 
 bool WaitUntil(const std::function<bool()>& condition) {
     for (int i = 0; i < 10000 && !condition(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -51,7 +51,7 @@ protected:
         SetDefaultSettings();
         g_settings.AuthenticationFailsBeforeBlock = 3;
         g_settings.EmailNotifyOnBlock = 1;
-        std::strcpy(g_smtpServer, kPeer);
+        std::strcpy(g_smtpServer, kPeer.c_str());
         std::strcpy(g_emailFrom, "kestrove@example.org");
         std::strcpy(g_adminEmailAddress, "admin@example.org");
     }

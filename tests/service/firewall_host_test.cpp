@@ -279,10 +279,10 @@ protected:
 
 TEST_F(FirewallMailTest, NoticeFollowsTheBlockRecordWhenSwitchedOn) {
     std::atomic<size_t> recordsAtConnection{0};
-    testsupport::SmtpPeer peer("127.0.5.2", testsupport::SmtpScript::Normal);
+    testsupport::SmtpPeer peer(testsupport::Loopback("5.2"), testsupport::SmtpScript::Normal);
     ASSERT_TRUE(peer.Listening());
     peer.OnConnection([&] { recordsAtConnection = winsim::ApplicationLog().size(); });
-    UseServer("127.0.5.2");
+    UseServer(testsupport::Loopback("5.2").c_str());
     g_settings.EmailNotifyOnBlock = 1;
     Add(0);
     ASSERT_TRUE(peer.WaitForClientClose());
@@ -294,9 +294,9 @@ TEST_F(FirewallMailTest, NoticeFollowsTheBlockRecordWhenSwitchedOn) {
 }
 
 TEST_F(FirewallMailTest, NoNoticeWhenSwitchedOff) {
-    testsupport::SmtpPeer peer("127.0.5.3", testsupport::SmtpScript::Normal);
+    testsupport::SmtpPeer peer(testsupport::Loopback("5.3"), testsupport::SmtpScript::Normal);
     ASSERT_TRUE(peer.Listening());
-    UseServer("127.0.5.3");
+    UseServer(testsupport::Loopback("5.3").c_str());
     g_settings.EmailNotifyOnBlock = 0;
     Add(0);
     EXPECT_EQ(1u, winsim::FirewallRules().size());
@@ -307,9 +307,9 @@ TEST_F(FirewallMailTest, NoNoticeWhenSwitchedOff) {
 // A rule the firewall refused any property of would stay an enabled allow rule
 // for every address, or a disabled one that later checks take for the block.
 TEST_F(FirewallMailTest, RefusedPropertyAddsNoRuleAndIsRecordedAsAFailure) {
-    testsupport::SmtpPeer peer("127.0.5.5", testsupport::SmtpScript::Normal);
+    testsupport::SmtpPeer peer(testsupport::Loopback("5.5"), testsupport::SmtpScript::Normal);
     ASSERT_TRUE(peer.Listening());
-    UseServer("127.0.5.5");
+    UseServer(testsupport::Loopback("5.5").c_str());
     for (const char* property : kRuleProperties) {
         SCOPED_TRACE(property);
         winsim::Reset();
@@ -326,9 +326,9 @@ TEST_F(FirewallMailTest, RefusedPropertyAddsNoRuleAndIsRecordedAsAFailure) {
 }
 
 TEST_F(FirewallMailTest, NoNoticeWithoutARule) {
-    testsupport::SmtpPeer peer("127.0.5.4", testsupport::SmtpScript::Normal);
+    testsupport::SmtpPeer peer(testsupport::Loopback("5.4"), testsupport::SmtpScript::Normal);
     ASSERT_TRUE(peer.Listening());
-    UseServer("127.0.5.4");
+    UseServer(testsupport::Loopback("5.4").c_str());
     g_settings.EmailNotifyOnBlock = 1;
     for (const char* method : {"INetFwRules::Add", "INetFwRule::put_RemoteAddresses", "INetFwPolicy2::get_Rules",
                                "INetFwPolicy2::get_CurrentProfileTypes"}) {

@@ -42,7 +42,7 @@ INSTANTIATE_TEST_SUITE_P(Texts, SettingNumberTest,
                                            NumberCase{L"abc", 0}, NumberCase{L"", 0},
                                            NumberCase{L"99999999999", INT_MAX},
                                            NumberCase{L"-99999999999", INT_MIN}, NumberCase{L"2147483647", INT_MAX},
-                                           NumberCase{L"007", 7}));
+                                           NumberCase{L"007", 7}, NumberCase{L"010", 10}, NumberCase{L"0x10", 0}));
 
 TEST_F(SettingsTest, ResetTimeoutIsStoredInMinutes) {
     SetMain(L"AttemptCountResetTimeout", L"10");

@@ -134,8 +134,9 @@ TEST_F(WatcherTest, OnlyRemoteInteractiveLogonsReachTheTracker) {
     AppendFailedLogon(L"198.51.100.3", 3);
     AppendFailedLogon(L"198.51.100.2", 2);
     AppendFailedLogon(L"198.51.100.10", 10);
+    for (int type : {11, 12}) AppendFailedLogon(L"198.51.100." + std::to_wstring(type), type);  // the types after 10
     std::string out = Dump();
-    EXPECT_EQ(3u, Count(out, "Here's the LogonType"));  // each was rendered
+    EXPECT_EQ(5u, Count(out, "Here's the LogonType"));  // each was rendered
     EXPECT_EQ(std::vector<std::string>{"198.51.100.10"}, TrackedAddresses());
 }
 

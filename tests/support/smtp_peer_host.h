@@ -10,6 +10,8 @@
 #include <thread>
 #include <vector>
 
+#include "loopback.h"
+
 namespace testsupport {
 
 // What the peer answers. It sends its greeting on connection, then one reply

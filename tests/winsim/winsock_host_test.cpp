@@ -5,11 +5,13 @@
 #include <winsock2.h>
 
 #include <chrono>
+#include <string>
 
 #include "winsock_support.h"
 
 namespace {
 
+using testsupport::Loopback;
 using testsupport::Port25;
 
 class WinsimWinsockTest : public ::testing::Test {
@@ -20,14 +22,14 @@ protected:
         ASSERT_EQ(0, WSAStartup(MAKEWORD(2, 0), &data));
     }
 
-    static SOCKET Listen(const char* address) {
+    static SOCKET Listen(const std::string& address) {
         SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
         sockaddr_in local = Port25(address);
         EXPECT_EQ(0, bind(s, reinterpret_cast<sockaddr*>(&local), sizeof(local)));
         EXPECT_EQ(0, listen(s, 4));
         return s;
     }
-    static SOCKET Connected(const char* address) {
+    static SOCKET Connected(const std::string& address) {
         SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
         sockaddr_in server = Port25(address);
         EXPECT_EQ(0, connect(s, reinterpret_cast<sockaddr*>(&server), sizeof(server)));
@@ -36,8 +38,8 @@ protected:
 };
 
 TEST_F(WinsimWinsockTest, ReceiveTimeOutRunsOnTheTestClock) {
-    Listen("127.0.1.30");
-    SOCKET s = Connected("127.0.1.30");
+    Listen(Loopback("1.30"));
+    SOCKET s = Connected(Loopback("1.30"));
     winsim::SetTimeScale(0.001);
     DWORD timeout = 30000;
     ASSERT_EQ(0, setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), sizeof(timeout)));
@@ -93,7 +95,7 @@ TEST_F(WinsimWinsockTest, ResetClosesSocketsAndForgetsStartups) {
 TEST_F(WinsimWinsockTest, InjectedFailuresGiveTheirCodeThroughWSAGetLastError) {
     winsim::FailCall("connect", WSAENETUNREACH);
     SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in server = Port25("127.0.1.31");
+    sockaddr_in server = Port25(Loopback("1.31"));
     EXPECT_EQ(SOCKET_ERROR, connect(s, reinterpret_cast<sockaddr*>(&server), sizeof(server)));
     EXPECT_EQ(WSAENETUNREACH, WSAGetLastError());
     winsim::FailCall("WSAStartup", WSASYSNOTREADY);

@@ -60,7 +60,7 @@ struct WindowClass {
 
 struct State {
     std::map<HWND, std::unique_ptr<Window>> windows;
-    std::vector<WindowClass> classes;
+    std::deque<WindowClass> classes;  // a deque: menu names handed out stay where they are
     uintptr_t nextHandle = 0x10000;
     HWND focus = nullptr;
     std::deque<MSG> queue;

@@ -130,6 +130,33 @@ ATOM RegisterClassExW(const WNDCLASSEXW* windowClass) {
     return static_cast<ATOM>(0xC000 + Ui().classes.size());
 }
 
+// The program's own classes, by name and for the instance that registered
+// them; lpszClassName points at the caller's name.
+BOOL GetClassInfoExW(HINSTANCE instance, LPCWSTR className, WNDCLASSEXW* windowClass) {
+    unsigned long code = 0;
+    if (winsim::detail::InjectedFailure("GetClassInfoExW", &code)) {
+        SetLastError(code);
+        return FALSE;
+    }
+    if (!className || !windowClass || windowClass->cbSize != sizeof(WNDCLASSEXW)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    if (IS_INTRESOURCE(className)) winsim::detail::Unimplemented("GetClassInfoExW", "class atoms");
+    if (winsim::user::ControlProc(className)) winsim::detail::Unimplemented("GetClassInfoExW", "predefined classes");
+    const auto& classes = Ui().classes;
+    for (size_t i = 0; i < classes.size(); ++i) {
+        const winsim::user::WindowClass& c = classes[i];
+        if (!winsim::detail::EqualNoCase(c.name, className) || c.instance != instance) continue;
+        LPCWSTR menu = c.menuId ? MAKEINTRESOURCEW(c.menuId) : c.menuName.empty() ? nullptr : c.menuName.c_str();
+        *windowClass = WNDCLASSEXW{sizeof(WNDCLASSEXW), c.style, c.proc, 0, 0, c.instance, c.icon,
+                                   c.cursor, c.background, menu, className, c.iconSmall};
+        return static_cast<ATOM>(0xC000 + i + 1);
+    }
+    SetLastError(ERROR_CLASS_DOES_NOT_EXIST);
+    return FALSE;
+}
+
 HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x, int y, int width,
                      int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID parameter) {
     unsigned long code = 0;

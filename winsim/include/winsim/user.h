@@ -286,6 +286,7 @@ extern "C" {
 #endif
 
 ATOM RegisterClassExW(const WNDCLASSEXW* windowClass);
+BOOL GetClassInfoExW(HINSTANCE instance, LPCWSTR className, WNDCLASSEXW* windowClass);
 HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x, int y, int width,
                      int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID parameter);
 BOOL DestroyWindow(HWND window);
