@@ -2,10 +2,11 @@
 // file, and reading the logon type out of that text.
 #include "message_render.h"
 
-#include <limits.h>
 #include <stdio.h>
 #include <string.h>
 #include <wchar.h>
+
+#include "../common/settings.h"
 
 #define MESSAGE_FILE_KEY_FORMAT L"SYSTEM\\CurrentControlSet\\Services\\Eventlog\\%ws\\%ws"
 #define EXPANDED_CHARS 2048
@@ -113,14 +114,6 @@ LPWSTR GetMessageString(HMODULE hResource, DWORD messageId, DWORD insertCount, L
     return text;
 }
 
-// The C library's wide-text-to-integer conversion, held to 32 bits.
-static int WideToInt(LPCWSTR text) {
-    long long number = wcstoll(text, NULL, 10);
-    if (number > INT_MAX) return INT_MAX;
-    if (number < INT_MIN) return INT_MIN;
-    return (int)number;
-}
-
 int GetLogonTypeFromEventMessage(LPCWSTR pMessage) {
     printf("GetLogonTypeFromEventMessage(): Getting LogonType from pMessage...\r\n");
     LPCWSTR label = wcsstr(pMessage, LOGON_TYPE_LABEL);
@@ -135,7 +128,8 @@ int GetLogonTypeFromEventMessage(LPCWSTR pMessage) {
     size_t length = (size_t)(lineEnd - valueStart);
     if (length > LOGON_TYPE_CHARS - 1) length = LOGON_TYPE_CHARS - 1;
     wmemcpy(value, valueStart, length);
-    int logonType = WideToInt(value);
+    // Decimal, held to 32 bits, exactly as the settings' numbers are read.
+    int logonType = ParseSettingNumber(value);
     printf("\r\n***\r\nHere's the LogonType: %ls (Type:%d)\r\n***\r\n", value, logonType);
     return logonType;
 }
