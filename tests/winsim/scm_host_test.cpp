@@ -46,6 +46,7 @@ class ScmHostTest : public ::testing::Test {
 protected:
     void SetUp() override {
         winsim::Reset();
+        g_controls = 0;
         manager_ = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CREATE_SERVICE);
         CloseServiceHandle(CreateServiceW(manager_, kName, L"Shown Name", SERVICE_ALL_ACCESS,
                                           SERVICE_WIN32_OWN_PROCESS, SERVICE_AUTO_START, SERVICE_ERROR_NORMAL,

@@ -5,7 +5,6 @@
 
 #include <chrono>
 #include <memory>
-#include <thread>
 
 #include "internal.h"
 #include "scm_state.h"
@@ -31,10 +30,10 @@ bool Fails(const char* function) {
 // service name as its only argument.
 void StartServiceThread(LPSERVICE_MAIN_FUNCTIONW serviceMain, const std::wstring& name) {
     auto argument = std::make_shared<std::wstring>(name);
-    std::thread([serviceMain, argument] {
+    StartThread([serviceMain, argument] {
         LPWSTR argv[] = {&(*argument)[0], nullptr};
         serviceMain(1, argv);
-    }).detach();
+    });
 }
 
 // Runs queued controls on this thread until the service has reported
