@@ -11,6 +11,7 @@
 
 #include "service/event_report.h"
 #include "service/install.h"
+#include "journal_host.h"
 #include "service/service_control.h"
 #include "settings_support.h"
 
@@ -123,8 +124,13 @@ class ServiceStopHostTest : public ServiceRunHostTest, public ::testing::WithPar
 TEST_P(ServiceStopHostTest, StopRecordThenStopPendingTwiceThenStopped) {
     StartRunning();
     int kernelHandles = winsim::OpenKernelHandles();
+    HANDLE stopEvent = g_serviceStopEvent;
     ASSERT_TRUE(winsim::SendServiceControl(GetParam()));
     WaitForDispatcher();
+    // The handler's three steps in their order, before ServiceMain goes on (3 started, 4 stopped).
+    EXPECT_EQ((std::vector<std::string>{"status START_PENDING", "status RUNNING", "record 3", "record 4",
+                                        "status STOP_PENDING", "set stop", "status STOP_PENDING", "status STOPPED"}),
+              testsupport::JournalSteps(stopEvent));
     EXPECT_EQ((std::vector<SERVICE_STATUS>{Status(SERVICE_START_PENDING, 0), Status(SERVICE_RUNNING, kStopControls),
                                            Status(SERVICE_STOP_PENDING, kStopControls),
                                            Status(SERVICE_STOP_PENDING, kStopControls), Status(SERVICE_STOPPED, 0)}),

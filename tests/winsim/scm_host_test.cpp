@@ -7,6 +7,8 @@
 #include <thread>
 #include <vector>
 
+#include "journal_host.h"
+
 namespace {
 
 const wchar_t* kName = L"Kestrove Winsim Test";
@@ -175,6 +177,9 @@ TEST_F(ScmHostTest, DispatcherRunsTheServiceAndItsControlsOnTheirThreads) {
     std::vector<DWORD> states;
     for (const SERVICE_STATUS& reported : winsim::ReportedStatuses()) states.push_back(reported.dwCurrentState);
     EXPECT_EQ((std::vector<DWORD>{SERVICE_RUNNING, SERVICE_STOP_PENDING, SERVICE_STOPPED}), states);
+    // The service thread's report comes after the event that woke it.
+    EXPECT_EQ((std::vector<std::string>{"status RUNNING", "status STOP_PENDING", "set stop", "status STOPPED"}),
+              testsupport::JournalSteps(g_stop));
     ASSERT_TRUE(QueryServiceStatus(service, &status));
     EXPECT_EQ(static_cast<DWORD>(SERVICE_STOPPED), status.dwCurrentState);
     EXPECT_FALSE(ControlService(service, SERVICE_CONTROL_STOP, &status));

@@ -1,6 +1,7 @@
 // Shared plumbing of winsim's implementation files (not part of its API).
 #pragma once
 #include <windows.h>
+#include <winsim/control_journal.h>
 
 #include <chrono>
 #include <functional>
@@ -32,6 +33,10 @@ std::string Narrow(const std::wstring& text);
 void StartThread(std::function<void()> body);
 bool FromAnEarlierProcess();
 void EndIfFromAnEarlierProcess();
+
+// Appends a call to the journal that tests read with winsim::Journal(); the
+// caller makes the call's effect visible to other threads only after this.
+void AddToJournal(winsim::JournalEntry entry);
 
 // A time-out as it passes on winsim's test clock (winsim::SetTimeScale).
 std::chrono::microseconds ScaledTime(DWORD milliseconds);

@@ -135,6 +135,7 @@ BOOL SetServiceStatus(SERVICE_STATUS_HANDLE statusHandle, LPSERVICE_STATUS statu
         return FALSE;
     }
     scm.reported.push_back(*status);
+    AddToJournal(winsim::JournalEntry{"SetServiceStatus", *status, 0, nullptr});
     if (ServiceRecord* record = FindService(scm, scm.processService)) record->status = *status;
     if (status->dwCurrentState == SERVICE_STOPPED) {
         scm.stoppedReported = true;

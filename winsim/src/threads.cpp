@@ -137,7 +137,11 @@ static BOOL SetSignalled(const char* function, HANDLE event, bool signalled) {
     }
     std::lock_guard<std::mutex> lock(object->mutex);
     object->signalled = signalled;
-    if (signalled) object->changed.notify_all();
+    if (signalled) {
+        // Journalled before a waiter can go on, so that its next steps come after.
+        winsim::detail::AddToJournal(winsim::JournalEntry{"SetEvent", {}, 0, event});
+        object->changed.notify_all();
+    }
     return TRUE;
 }
 

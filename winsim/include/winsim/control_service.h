@@ -44,7 +44,8 @@ bool SendServiceControl(DWORD control);
 // Waits (in real time, at most 10 s) until the in-process service has reported
 // the state; true when it has.
 bool WaitForServiceState(DWORD state);
-// Every status that the in-process service reported with SetServiceStatus, in order.
+// Every status that the in-process service reported with SetServiceStatus, in
+// order; winsim::Journal() has them in order with records and events set.
 std::vector<SERVICE_STATUS> ReportedStatuses();
 // The name under which the in-process service registered its control handler.
 std::wstring ControlHandlerName();
