@@ -187,14 +187,20 @@ TEST_F(ScmHostTest, DispatcherRunsTheServiceAndItsControlsOnTheirThreads) {
     CloseServiceHandle(service);
 }
 
-TEST_F(ScmHostTest, ControlsTheServiceDoesNotAcceptComeFromTheManagerOnly) {
+TEST_F(ScmHostTest, ControlsTheServiceDoesNotAcceptNeverReachIt) {
     RunService();
     SC_HANDLE service = Open();
     SERVICE_STATUS status{};
     EXPECT_FALSE(ControlService(service, SERVICE_CONTROL_PAUSE, &status));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_SERVICE_CONTROL), GetLastError());
+    // The manager's own sends need the flags too; interrogation and user-defined codes need none.
+    for (DWORD control : {SERVICE_CONTROL_PAUSE, SERVICE_CONTROL_SHUTDOWN, SERVICE_CONTROL_PRESHUTDOWN, 11, 127, 256}) {
+        EXPECT_FALSE(winsim::SendServiceControl(control)) << control;
+    }
     EXPECT_EQ(0, g_controls.load());
-    EXPECT_TRUE(winsim::SendServiceControl(SERVICE_CONTROL_SHUTDOWN));
-    EXPECT_EQ(1, g_controls.load());
+    EXPECT_TRUE(winsim::SendServiceControl(SERVICE_CONTROL_INTERROGATE));
+    EXPECT_TRUE(winsim::SendServiceControl(128));
+    EXPECT_EQ(2, g_controls.load());
     EXPECT_TRUE(winsim::SendServiceControl(SERVICE_CONTROL_STOP));
     JoinDispatcher();
     EXPECT_FALSE(winsim::SendServiceControl(SERVICE_CONTROL_INTERROGATE));

@@ -64,12 +64,12 @@ namespace winsim::detail {
 
 bool DeliverControl(std::unique_lock<std::mutex>& lock, DWORD control) {
     ScmState& scm = Scm();
-    if (!scm.connected || !scm.handler) return false;
+    if (!scm.connected || !scm.handler || scm.stoppedReported) return false;
     scm.controls.push_back(control);
     unsigned long ticket = ++scm.controlsQueued;
     scm.changed.notify_all();
     scm.changed.wait(lock, [&] { return scm.controlsHandled >= ticket || !scm.connected; });
-    return true;
+    return scm.controlsHandled >= ticket;
 }
 
 }  // namespace winsim::detail
@@ -94,6 +94,8 @@ BOOL StartServiceCtrlDispatcherW(const SERVICE_TABLE_ENTRYW* serviceTable) {
     }
     scm.connected = true;
     scm.stoppedReported = false;
+    // Controls dropped by an earlier dispatcher are never handled.
+    scm.controlsQueued = scm.controlsHandled = 0;
     // An own-process service runs the first entry whatever its name.
     StartServiceThread(serviceTable[0].lpServiceProc, scm.services[scm.processService].config.name);
     DispatchControls(scm, lock);
@@ -165,6 +167,9 @@ bool StartAsService(const std::wstring& name) {
 bool SendServiceControl(DWORD control) {
     ScmState& scm = Scm();
     std::unique_lock<std::mutex> lock(scm.mutex);
+    // The manager sends only what the service's last report accepts.
+    ServiceRecord* record = FindService(scm, scm.processService);
+    if (!record || !ControlAccepted(control, record->status.dwControlsAccepted)) return false;
     return DeliverControl(lock, control);
 }
 
