@@ -169,6 +169,22 @@ TEST_F(ServiceRunHostTest, OtherControlsReportTheStatusAgainAndChangeNothing) {
     EXPECT_EQ(std::vector<DWORD>{KESTROVE_EVENT_STARTED}, RecordIds());
 }
 
+TEST_F(ServiceRunHostTest, ShutdownOnceTheStopHasBegunOnlyReportsTheStatusAgain) {
+    StartRunning();
+    HANDLE stopEvent = g_serviceStopEvent;
+    // The stop cannot set the event, so ServiceMain still waits when the shutdown comes.
+    winsim::FailCall("SetEvent", ERROR_INVALID_HANDLE);
+    // No assertion may end the test early: ServiceMain ends only at the event set here.
+    EXPECT_TRUE(winsim::SendServiceControl(SERVICE_CONTROL_STOP));
+    EXPECT_TRUE(winsim::SendServiceControl(SERVICE_CONTROL_SHUTDOWN));
+    EXPECT_TRUE(SetEvent(stopEvent));
+    WaitForDispatcher();
+    EXPECT_EQ((std::vector<std::string>{"status START_PENDING", "status RUNNING", "record 3", "record 4",
+                                        "status STOP_PENDING", "status STOP_PENDING", "set stop",
+                                        "status STOP_PENDING", "status STOPPED"}),
+              testsupport::JournalSteps(stopEvent));
+}
+
 TEST_F(ServiceRunHostTest, UnreadableSettingsStopTheServiceAtOnceWithAConfigurationError) {
     SetSmtp(L"Server Address", L"mail.example.org");
     Start();
