@@ -243,6 +243,7 @@ TEST_F(SupervisorHostTest, EndedWorkerIsReplacedAfterTheRestartMessageAndFiveSec
     std::string output = ::testing::internal::GetCapturedStdout();
     EXPECT_EQ(2, winsim::CallCount("OpenEventLogW"));
     EXPECT_EQ(3, winsim::CallCount("CreateThread")) << "the supervisor and two workers";
+    EXPECT_EQ(2, winsim::OpenKernelHandles()) << "the second worker and its event: the first one's handle is closed";
     size_t restart = output.find(kRestart);
     ASSERT_NE(std::string::npos, restart) << output;
     EXPECT_EQ(std::string::npos, output.find(kRestart, restart + 1));
