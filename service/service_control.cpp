@@ -72,14 +72,21 @@ void WINAPI ServiceMain(DWORD argc, LPWSTR* argv) {
     RunUntilStopped();
 }
 
+static bool StopHasBegun(void) {
+    return g_serviceStatus.dwCurrentState == SERVICE_STOP_PENDING || g_serviceStatus.dwCurrentState == SERVICE_STOPPED;
+}
+
 void WINAPI ServiceCtrlHandler(DWORD control) {
-    if (control == SERVICE_CONTROL_STOP || control == SERVICE_CONTROL_SHUTDOWN) {
+    // A shutdown can still arrive once the stop has begun, when ServiceMain may
+    // already have closed the stop event: the stop is begun once only.
+    if ((control == SERVICE_CONTROL_STOP || control == SERVICE_CONTROL_SHUTDOWN) && !StopHasBegun()) {
         ReportServiceEvent(KESTROVE_EVENT_STOPPED, NULL, 0, EVENTLOG_INFORMATION_TYPE);
         ReportState(SERVICE_STOP_PENDING);
         SetEvent(g_serviceStopEvent);
         return;
     }
-    // Interrogation, and any control the service does not accept, changes nothing.
+    // Interrogation, a repeated stop, and any control the service does not
+    // accept, change nothing.
     ReportStatus();
 }
 

@@ -4,6 +4,7 @@
 #include <winsim/control.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "service/install.h"
@@ -12,6 +13,23 @@ namespace {
 
 const std::string kDone = "\r\nThe process has completed successfully.";
 const std::wstring kDescription = L"Protects your Remote Desktop Server from brute-force logon attacks.";
+
+// A service of this process whose handler has stopped it by the time it returns.
+SERVICE_STATUS_HANDLE g_statusHandle;
+
+void Report(DWORD state, DWORD accepted) {
+    SERVICE_STATUS status{SERVICE_WIN32_OWN_PROCESS, state, accepted, 0, 0, 0, 0};
+    SetServiceStatus(g_statusHandle, &status);
+}
+
+void WINAPI StopAtOnce(DWORD control) {
+    if (control == SERVICE_CONTROL_STOP) Report(SERVICE_STOPPED, 0);
+}
+
+void WINAPI RunUntilAsked(DWORD, LPWSTR*) {
+    g_statusHandle = RegisterServiceCtrlHandlerW(KESTROVE_SERVICE_NAME, StopAtOnce);
+    Report(SERVICE_RUNNING, SERVICE_ACCEPT_STOP);
+}
 
 class InstallHostTest : public ::testing::Test {
 protected:
@@ -93,6 +111,22 @@ TEST_F(InstallHostTest, UninstallOfARunningServiceAsksItToStopAndKeepsIt) {
     winsim::SetServiceState(KESTROVE_SERVICE_NAME, SERVICE_STOPPED);
     Run(UninstallService);
     EXPECT_FALSE(Registered());
+}
+
+TEST_F(InstallHostTest, UninstallKeepsAServiceThatWasRunningWhenAskedToStop) {
+    Register(L"C:\\old.exe", SERVICE_STOPPED);
+    ASSERT_TRUE(winsim::StartAsService(KESTROVE_SERVICE_NAME));
+    std::thread dispatcher([] {
+        WCHAR name[] = KESTROVE_SERVICE_NAME;
+        SERVICE_TABLE_ENTRYW table[] = {{name, RunUntilAsked}, {nullptr, nullptr}};
+        StartServiceCtrlDispatcherW(table);
+    });
+    EXPECT_TRUE(winsim::WaitForServiceState(SERVICE_RUNNING));
+    Run(UninstallService);
+    dispatcher.join();
+    // Stopped before the wait was over, yet it was running when asked.
+    EXPECT_TRUE(winsim::WaitForServiceState(SERVICE_STOPPED));
+    EXPECT_FALSE(Config().markedForDelete);
 }
 
 TEST_F(InstallHostTest, UninstallOfAnyNotStoppedStateKeepsTheService) {

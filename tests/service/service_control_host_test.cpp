@@ -11,6 +11,7 @@
 
 #include "service/event_report.h"
 #include "service/install.h"
+#include "journal_host.h"
 #include "service/service_control.h"
 #include "settings_support.h"
 
@@ -123,8 +124,13 @@ class ServiceStopHostTest : public ServiceRunHostTest, public ::testing::WithPar
 TEST_P(ServiceStopHostTest, StopRecordThenStopPendingTwiceThenStopped) {
     StartRunning();
     int kernelHandles = winsim::OpenKernelHandles();
+    HANDLE stopEvent = g_serviceStopEvent;
     ASSERT_TRUE(winsim::SendServiceControl(GetParam()));
     WaitForDispatcher();
+    // The handler's three steps in their order, before ServiceMain goes on (3 started, 4 stopped).
+    EXPECT_EQ((std::vector<std::string>{"status START_PENDING", "status RUNNING", "record 3", "record 4",
+                                        "status STOP_PENDING", "set stop", "status STOP_PENDING", "status STOPPED"}),
+              testsupport::JournalSteps(stopEvent));
     EXPECT_EQ((std::vector<SERVICE_STATUS>{Status(SERVICE_START_PENDING, 0), Status(SERVICE_RUNNING, kStopControls),
                                            Status(SERVICE_STOP_PENDING, kStopControls),
                                            Status(SERVICE_STOP_PENDING, kStopControls), Status(SERVICE_STOPPED, 0)}),
@@ -152,13 +158,31 @@ TEST_F(ServiceRunHostTest, StopThroughTheManagerReachesTheHandler) {
 
 TEST_F(ServiceRunHostTest, OtherControlsReportTheStatusAgainAndChangeNothing) {
     StartRunning();
-    for (DWORD control : {SERVICE_CONTROL_INTERROGATE, SERVICE_CONTROL_PAUSE, SERVICE_CONTROL_CONTINUE, 200}) {
-        ASSERT_TRUE(winsim::SendServiceControl(control));
+    for (DWORD control : {SERVICE_CONTROL_INTERROGATE, 200}) ASSERT_TRUE(winsim::SendServiceControl(control));
+    // Pausing is not accepted, so it never reaches the handler.
+    for (DWORD control : {SERVICE_CONTROL_PAUSE, SERVICE_CONTROL_CONTINUE}) {
+        EXPECT_FALSE(winsim::SendServiceControl(control));
     }
     std::vector<SERVICE_STATUS> expected{Status(SERVICE_START_PENDING, 0)};
-    expected.insert(expected.end(), 5, Status(SERVICE_RUNNING, kStopControls));
+    expected.insert(expected.end(), 3, Status(SERVICE_RUNNING, kStopControls));
     EXPECT_EQ(expected, winsim::ReportedStatuses());
     EXPECT_EQ(std::vector<DWORD>{KESTROVE_EVENT_STARTED}, RecordIds());
+}
+
+TEST_F(ServiceRunHostTest, ShutdownOnceTheStopHasBegunOnlyReportsTheStatusAgain) {
+    StartRunning();
+    HANDLE stopEvent = g_serviceStopEvent;
+    // The stop cannot set the event, so ServiceMain still waits when the shutdown comes.
+    winsim::FailCall("SetEvent", ERROR_INVALID_HANDLE);
+    // No assertion may end the test early: ServiceMain ends only at the event set here.
+    EXPECT_TRUE(winsim::SendServiceControl(SERVICE_CONTROL_STOP));
+    EXPECT_TRUE(winsim::SendServiceControl(SERVICE_CONTROL_SHUTDOWN));
+    EXPECT_TRUE(SetEvent(stopEvent));
+    WaitForDispatcher();
+    EXPECT_EQ((std::vector<std::string>{"status START_PENDING", "status RUNNING", "record 3", "record 4",
+                                        "status STOP_PENDING", "status STOP_PENDING", "set stop",
+                                        "status STOP_PENDING", "status STOPPED"}),
+              testsupport::JournalSteps(stopEvent));
 }
 
 TEST_F(ServiceRunHostTest, UnreadableSettingsStopTheServiceAtOnceWithAConfigurationError) {
@@ -219,6 +243,7 @@ TEST_F(SupervisorHostTest, EndedWorkerIsReplacedAfterTheRestartMessageAndFiveSec
     std::string output = ::testing::internal::GetCapturedStdout();
     EXPECT_EQ(2, winsim::CallCount("OpenEventLogW"));
     EXPECT_EQ(3, winsim::CallCount("CreateThread")) << "the supervisor and two workers";
+    EXPECT_EQ(2, winsim::OpenKernelHandles()) << "the second worker and its event: the first one's handle is closed";
     size_t restart = output.find(kRestart);
     ASSERT_NE(std::string::npos, restart) << output;
     EXPECT_EQ(std::string::npos, output.find(kRestart, restart + 1));

@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 #include <winsim/control.h>
 
+#include <chrono>
+#include <thread>
+
 namespace {
 
 class WinsimCoreTest : public ::testing::Test {
@@ -65,6 +68,19 @@ TEST_F(WinsimCoreTest, CallsOnAnInvalidHandleFail) {
     DWORD size = 0;
     EXPECT_EQ(ERROR_INVALID_HANDLE, RegQueryValueExW(bogus, L"x", nullptr, nullptr, nullptr, &size));
     EXPECT_EQ(ERROR_INVALID_HANDLE, RegCloseKey(bogus));
+}
+
+// Pauses for good, as the service's supervisor does.
+DWORD WINAPI PauseForever(LPVOID) {
+    for (;;) Sleep(1);
+}
+
+TEST_F(WinsimCoreTest, ResetEndsTheThreadsStartedBeforeIt) {
+    CloseHandle(CreateThread(nullptr, 0, PauseForever, nullptr, 0, nullptr));
+    while (winsim::SleepCalls().empty()) std::this_thread::yield();
+    winsim::Reset();
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_TRUE(winsim::SleepCalls().empty());
 }
 
 TEST_F(WinsimCoreTest, LastErrorIsPerThread) {

@@ -7,6 +7,8 @@
 #include <thread>
 #include <vector>
 
+#include "journal_host.h"
+
 namespace {
 
 const wchar_t* kName = L"Kestrove Winsim Test";
@@ -46,6 +48,7 @@ class ScmHostTest : public ::testing::Test {
 protected:
     void SetUp() override {
         winsim::Reset();
+        g_controls = 0;
         manager_ = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CREATE_SERVICE);
         CloseServiceHandle(CreateServiceW(manager_, kName, L"Shown Name", SERVICE_ALL_ACCESS,
                                           SERVICE_WIN32_OWN_PROCESS, SERVICE_AUTO_START, SERVICE_ERROR_NORMAL,
@@ -174,6 +177,9 @@ TEST_F(ScmHostTest, DispatcherRunsTheServiceAndItsControlsOnTheirThreads) {
     std::vector<DWORD> states;
     for (const SERVICE_STATUS& reported : winsim::ReportedStatuses()) states.push_back(reported.dwCurrentState);
     EXPECT_EQ((std::vector<DWORD>{SERVICE_RUNNING, SERVICE_STOP_PENDING, SERVICE_STOPPED}), states);
+    // The service thread's report comes after the event that woke it.
+    EXPECT_EQ((std::vector<std::string>{"status RUNNING", "status STOP_PENDING", "set stop", "status STOPPED"}),
+              testsupport::JournalSteps(g_stop));
     ASSERT_TRUE(QueryServiceStatus(service, &status));
     EXPECT_EQ(static_cast<DWORD>(SERVICE_STOPPED), status.dwCurrentState);
     EXPECT_FALSE(ControlService(service, SERVICE_CONTROL_STOP, &status));
@@ -181,14 +187,20 @@ TEST_F(ScmHostTest, DispatcherRunsTheServiceAndItsControlsOnTheirThreads) {
     CloseServiceHandle(service);
 }
 
-TEST_F(ScmHostTest, ControlsTheServiceDoesNotAcceptComeFromTheManagerOnly) {
+TEST_F(ScmHostTest, ControlsTheServiceDoesNotAcceptNeverReachIt) {
     RunService();
     SC_HANDLE service = Open();
     SERVICE_STATUS status{};
     EXPECT_FALSE(ControlService(service, SERVICE_CONTROL_PAUSE, &status));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_SERVICE_CONTROL), GetLastError());
+    // The manager's own sends need the flags too; interrogation and user-defined codes need none.
+    for (DWORD control : {SERVICE_CONTROL_PAUSE, SERVICE_CONTROL_SHUTDOWN, SERVICE_CONTROL_PRESHUTDOWN, 11, 127, 256}) {
+        EXPECT_FALSE(winsim::SendServiceControl(control)) << control;
+    }
     EXPECT_EQ(0, g_controls.load());
-    EXPECT_TRUE(winsim::SendServiceControl(SERVICE_CONTROL_SHUTDOWN));
-    EXPECT_EQ(1, g_controls.load());
+    EXPECT_TRUE(winsim::SendServiceControl(SERVICE_CONTROL_INTERROGATE));
+    EXPECT_TRUE(winsim::SendServiceControl(128));
+    EXPECT_EQ(2, g_controls.load());
     EXPECT_TRUE(winsim::SendServiceControl(SERVICE_CONTROL_STOP));
     JoinDispatcher();
     EXPECT_FALSE(winsim::SendServiceControl(SERVICE_CONTROL_INTERROGATE));

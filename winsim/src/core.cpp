@@ -1,11 +1,14 @@
 // winsim's core: failure injection, call counts, reset hooks, last error, local heap.
 #include <winsim/control.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cwctype>
 #include <map>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include "internal.h"
@@ -44,9 +47,32 @@ std::vector<std::function<void()>>& ResetHooks() {
 
 thread_local DWORD t_lastError = 0;
 
+// Each Reset stands for a new process of the program under test.
+std::atomic<unsigned long> g_process{1};
+// The process of a thread that winsim started; 0 for any other thread.
+thread_local unsigned long t_process = 0;
+
 }  // namespace
 
+bool FromAnEarlierProcess() { return t_process != 0 && t_process != g_process.load(); }
+
+// A thread that winsim started before a Reset stops at its next call, as
+// ExitProcess would have ended it, so that nothing of one test runs on into the next.
+void EndIfFromAnEarlierProcess() {
+    if (!FromAnEarlierProcess()) return;
+    for (;;) std::this_thread::sleep_for(std::chrono::hours(1));
+}
+
+void StartThread(std::function<void()> body) {
+    unsigned long process = g_process.load();
+    std::thread([process, body = std::move(body)] {
+        t_process = process;
+        body();
+    }).detach();
+}
+
 bool InjectedFailure(const char* function, unsigned long* code) {
+    EndIfFromAnEarlierProcess();
     CoreState& core = Core();
     std::lock_guard<std::mutex> lock(core.mutex);
     ++core.callCounts[function];
@@ -105,6 +131,7 @@ HINSTANCE MainModule() {
 namespace winsim {
 
 void Reset() {
+    ++detail::g_process;
     {
         detail::CoreState& core = detail::Core();
         std::lock_guard<std::mutex> lock(core.mutex);

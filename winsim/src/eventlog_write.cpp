@@ -83,6 +83,7 @@ BOOL ReportEventW(HANDLE eventLog, WORD type, WORD category, DWORD eventId, PSID
     const BYTE* data = static_cast<const BYTE*>(rawData);
     record.data.assign(data, data + (rawData ? dataSize : 0));
     log.records.push_back(std::move(record));
+    winsim::detail::AddToJournal(winsim::JournalEntry{"ReportEventW", {}, eventId, nullptr});
     return TRUE;
 }
 

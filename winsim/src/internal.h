@@ -1,6 +1,7 @@
 // Shared plumbing of winsim's implementation files (not part of its API).
 #pragma once
 #include <windows.h>
+#include <winsim/control_journal.h>
 
 #include <chrono>
 #include <functional>
@@ -9,7 +10,8 @@
 namespace winsim::detail {
 
 // Counts the call and tells whether an injected failure applies to it; the
-// failure's code goes to *code.
+// failure's code goes to *code. A thread of an earlier process (see
+// StartThread) stops here for good.
 bool InjectedFailure(const char* function, unsigned long* code);
 
 // Registers a function that Reset() calls to clear an area's state.
@@ -25,6 +27,16 @@ std::wstring LowerCase(const std::wstring& text);
 // Byte-for-character conversions (U+0000..U+00FF), independent of the C locale.
 std::wstring Widen(const std::string& text);
 std::string Narrow(const std::wstring& text);
+
+// Runs a detached thread as one of the current process; each Reset starts a
+// new process, and the earlier one's threads stop at their next call.
+void StartThread(std::function<void()> body);
+bool FromAnEarlierProcess();
+void EndIfFromAnEarlierProcess();
+
+// Appends a call to the journal that tests read with winsim::Journal(); the
+// caller makes the call's effect visible to other threads only after this.
+void AddToJournal(winsim::JournalEntry entry);
 
 // A time-out as it passes on winsim's test clock (winsim::SetTimeScale).
 std::chrono::microseconds ScaledTime(DWORD milliseconds);

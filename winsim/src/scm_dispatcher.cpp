@@ -5,7 +5,6 @@
 
 #include <chrono>
 #include <memory>
-#include <thread>
 
 #include "internal.h"
 #include "scm_state.h"
@@ -31,10 +30,10 @@ bool Fails(const char* function) {
 // service name as its only argument.
 void StartServiceThread(LPSERVICE_MAIN_FUNCTIONW serviceMain, const std::wstring& name) {
     auto argument = std::make_shared<std::wstring>(name);
-    std::thread([serviceMain, argument] {
+    StartThread([serviceMain, argument] {
         LPWSTR argv[] = {&(*argument)[0], nullptr};
         serviceMain(1, argv);
-    }).detach();
+    });
 }
 
 // Runs queued controls on this thread until the service has reported
@@ -65,12 +64,12 @@ namespace winsim::detail {
 
 bool DeliverControl(std::unique_lock<std::mutex>& lock, DWORD control) {
     ScmState& scm = Scm();
-    if (!scm.connected || !scm.handler) return false;
+    if (!scm.connected || !scm.handler || scm.stoppedReported) return false;
     scm.controls.push_back(control);
     unsigned long ticket = ++scm.controlsQueued;
     scm.changed.notify_all();
     scm.changed.wait(lock, [&] { return scm.controlsHandled >= ticket || !scm.connected; });
-    return true;
+    return scm.controlsHandled >= ticket;
 }
 
 }  // namespace winsim::detail
@@ -95,6 +94,8 @@ BOOL StartServiceCtrlDispatcherW(const SERVICE_TABLE_ENTRYW* serviceTable) {
     }
     scm.connected = true;
     scm.stoppedReported = false;
+    // Controls dropped by an earlier dispatcher are never handled.
+    scm.controlsQueued = scm.controlsHandled = 0;
     // An own-process service runs the first entry whatever its name.
     StartServiceThread(serviceTable[0].lpServiceProc, scm.services[scm.processService].config.name);
     DispatchControls(scm, lock);
@@ -136,6 +137,7 @@ BOOL SetServiceStatus(SERVICE_STATUS_HANDLE statusHandle, LPSERVICE_STATUS statu
         return FALSE;
     }
     scm.reported.push_back(*status);
+    AddToJournal(winsim::JournalEntry{"SetServiceStatus", *status, 0, nullptr});
     if (ServiceRecord* record = FindService(scm, scm.processService)) record->status = *status;
     if (status->dwCurrentState == SERVICE_STOPPED) {
         scm.stoppedReported = true;
@@ -165,6 +167,9 @@ bool StartAsService(const std::wstring& name) {
 bool SendServiceControl(DWORD control) {
     ScmState& scm = Scm();
     std::unique_lock<std::mutex> lock(scm.mutex);
+    // The manager sends only what the service's last report accepts.
+    ServiceRecord* record = FindService(scm, scm.processService);
+    if (!record || !ControlAccepted(control, record->status.dwControlsAccepted)) return false;
     return DeliverControl(lock, control);
 }
 

@@ -40,6 +40,33 @@ void RemoveIfDeleted(ScmState& scm, const std::wstring& key) {
     }
 }
 
+bool ControlAccepted(DWORD control, DWORD accepted) {
+    switch (control) {
+    case SERVICE_CONTROL_INTERROGATE:
+        return true;  // every service takes it
+    case SERVICE_CONTROL_STOP:
+        return accepted & SERVICE_ACCEPT_STOP;
+    case SERVICE_CONTROL_PAUSE:
+    case SERVICE_CONTROL_CONTINUE:
+        return accepted & SERVICE_ACCEPT_PAUSE_CONTINUE;
+    case SERVICE_CONTROL_SHUTDOWN:
+        return accepted & SERVICE_ACCEPT_SHUTDOWN;
+    case SERVICE_CONTROL_PARAMCHANGE:
+        return accepted & SERVICE_ACCEPT_PARAMCHANGE;
+    case SERVICE_CONTROL_NETBINDADD:
+    case SERVICE_CONTROL_NETBINDREMOVE:
+    case SERVICE_CONTROL_NETBINDENABLE:
+    case SERVICE_CONTROL_NETBINDDISABLE:
+        return accepted & SERVICE_ACCEPT_NETBINDCHANGE;
+    case SERVICE_CONTROL_PRESHUTDOWN:
+        return accepted & SERVICE_ACCEPT_PRESHUTDOWN;
+    default:
+        // User-defined codes need no flag; the other system codes reach only
+        // a HandlerEx, which winsim does not register.
+        return control >= 128 && control <= 255;
+    }
+}
+
 }  // namespace winsim::detail
 
 namespace {
@@ -127,25 +154,6 @@ DWORD RightForControl(DWORD control) {
     }
     if (control >= 128 && control <= 255) return SERVICE_USER_DEFINED_CONTROL;
     return 0;
-}
-
-bool ControlAccepted(DWORD control, DWORD accepted) {
-    switch (control) {
-    case SERVICE_CONTROL_STOP:
-        return accepted & SERVICE_ACCEPT_STOP;
-    case SERVICE_CONTROL_PAUSE:
-    case SERVICE_CONTROL_CONTINUE:
-        return accepted & SERVICE_ACCEPT_PAUSE_CONTINUE;
-    case SERVICE_CONTROL_PARAMCHANGE:
-        return accepted & SERVICE_ACCEPT_PARAMCHANGE;
-    case SERVICE_CONTROL_NETBINDADD:
-    case SERVICE_CONTROL_NETBINDREMOVE:
-    case SERVICE_CONTROL_NETBINDENABLE:
-    case SERVICE_CONTROL_NETBINDDISABLE:
-        return accepted & SERVICE_ACCEPT_NETBINDCHANGE;
-    default:
-        return true;  // interrogation and user-defined codes
-    }
 }
 
 // Why a control cannot reach the service in its current state; 0 when it can.

@@ -51,8 +51,11 @@ ScmState& Scm();
 ServiceRecord* FindService(ScmState& scm, const std::wstring& name);
 // Removes a service marked for deletion once it is stopped and no handle refers to it.
 void RemoveIfDeleted(ScmState& scm, const std::wstring& key);
+// Whether a service whose last status accepts `accepted` takes the control at all.
+bool ControlAccepted(DWORD control, DWORD accepted);
 // Hands a control to the in-process dispatcher and waits until its handler has
-// returned; false when no handler is registered.
+// returned; false when no handler is registered, the service has reported
+// SERVICE_STOPPED or the control was dropped for that.
 bool DeliverControl(std::unique_lock<std::mutex>& lock, DWORD control);
 
 }  // namespace winsim::detail

@@ -13,6 +13,8 @@
 
 namespace {
 
+using winsim::detail::EndIfFromAnEarlierProcess;
+using winsim::detail::FromAnEarlierProcess;
 using winsim::detail::InjectedFailure;
 
 // An event; a thread is waited on through the event that its end signals.
@@ -70,6 +72,19 @@ bool Fails(const char* function) {
     return true;
 }
 
+// Waits on the object itself, which outlives a handle closed meanwhile.
+DWORD WaitOn(Waitable& object, DWORD milliseconds) {
+    std::unique_lock<std::mutex> lock(object.mutex);
+    auto ready = [&] { return object.signalled; };
+    if (milliseconds == INFINITE) {
+        object.changed.wait(lock, ready);
+    } else if (!object.changed.wait_for(lock, winsim::detail::ScaledTime(milliseconds), ready)) {
+        return WAIT_TIMEOUT;
+    }
+    if (!object.manualReset && !object.isThread) object.signalled = false;
+    return WAIT_OBJECT_0;
+}
+
 }  // namespace
 
 extern "C" {
@@ -83,13 +98,13 @@ HANDLE CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE start,
     HANDLE handle = AddHandle(object);
     static DWORD lastId = 100;
     if (threadId) *threadId = ++lastId;
-    std::thread([object, start, parameter] {
+    winsim::detail::StartThread([object, start, parameter] {
         DWORD code = start(parameter);
         std::lock_guard<std::mutex> lock(object->mutex);
         object->exitCode = code;
         object->signalled = true;
         object->changed.notify_all();
-    }).detach();
+    });
     return handle;
 }
 
@@ -122,7 +137,11 @@ static BOOL SetSignalled(const char* function, HANDLE event, bool signalled) {
     }
     std::lock_guard<std::mutex> lock(object->mutex);
     object->signalled = signalled;
-    if (signalled) object->changed.notify_all();
+    if (signalled) {
+        // Journalled before a waiter can go on, so that its next steps come after.
+        winsim::detail::AddToJournal(winsim::JournalEntry{"SetEvent", {}, 0, event});
+        object->changed.notify_all();
+    }
     return TRUE;
 }
 
@@ -137,23 +156,19 @@ DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
         SetLastError(ERROR_INVALID_HANDLE);
         return WAIT_FAILED;
     }
-    std::unique_lock<std::mutex> lock(object->mutex);
-    auto ready = [&] { return object->signalled; };
-    if (milliseconds == INFINITE) {
-        object->changed.wait(lock, ready);
-    } else if (!object->changed.wait_for(lock, winsim::detail::ScaledTime(milliseconds), ready)) {
-        return WAIT_TIMEOUT;
-    }
-    if (!object->manualReset && !object->isThread) object->signalled = false;
-    return WAIT_OBJECT_0;
+    DWORD result = WaitOn(*object, milliseconds);
+    EndIfFromAnEarlierProcess();
+    return result;
 }
 
 void Sleep(DWORD milliseconds) {
+    EndIfFromAnEarlierProcess();
     {
         std::lock_guard<std::mutex> lock(Threads().mutex);
-        Threads().sleeps.push_back(milliseconds);
+        if (!FromAnEarlierProcess()) Threads().sleeps.push_back(milliseconds);
     }
     std::this_thread::sleep_for(winsim::detail::ScaledTime(milliseconds));
+    EndIfFromAnEarlierProcess();
 }
 
 BOOL CloseHandle(HANDLE handle) {

@@ -10,3 +10,4 @@
 #include <winsim/control_user.h>
 #include <winsim/control_winsock.h>
 #include <winsim/control_com.h>
+#include <winsim/control_journal.h>

@@ -38,13 +38,17 @@ std::vector<DWORD> ControlsSent(const std::wstring& name);
 // service is not registered, not stopped or marked for deletion.
 bool StartAsService(const std::wstring& name);
 // Sends a control to the in-process service as the service control manager
-// would (SHUTDOWN at system shutdown, or any code) and returns once the handler
-// has returned. False when no dispatcher with a registered handler is running.
+// would (SHUTDOWN at system shutdown, also while the service is stop-pending)
+// and returns once the handler has returned. False, and nothing sent, when the
+// service's last status does not accept the control (INTERROGATE and the
+// user-defined codes 128-255 need no flag), or when no dispatcher with a
+// registered handler is running.
 bool SendServiceControl(DWORD control);
 // Waits (in real time, at most 10 s) until the in-process service has reported
 // the state; true when it has.
 bool WaitForServiceState(DWORD state);
-// Every status that the in-process service reported with SetServiceStatus, in order.
+// Every status that the in-process service reported with SetServiceStatus, in
+// order; winsim::Journal() has them in order with records and events set.
 std::vector<SERVICE_STATUS> ReportedStatuses();
 // The name under which the in-process service registered its control handler.
 std::wstring ControlHandlerName();
