@@ -6,9 +6,9 @@
 
 #include <string>
 
-namespace testsupport {
+#include "security_log.h"
 
-const wchar_t kAuditingSource[] = L"Microsoft-Windows-Security-Auditing";
+namespace testsupport {
 
 // Event 4625 with its 21 insert strings as the Security log writes them:
 // insert 11 is the logon type, 20 the source network address.
@@ -26,16 +26,6 @@ inline winsim::EventLogEntry FailedLogon(const std::wstring& address, int logonT
 
 inline DWORD AppendFailedLogon(const std::wstring& address, int logonType) {
     return winsim::AppendEventLogRecord(L"Security", FailedLogon(address, logonType));
-}
-
-// Names the message file of a Security-log source, as the event log service's key holds it.
-inline void RegisterSecuritySource(const std::wstring& source, const std::wstring& messageFile) {
-    std::wstring path = L"SYSTEM\\CurrentControlSet\\Services\\Eventlog\\Security\\" + source;
-    HKEY key = nullptr;
-    if (RegCreateKeyW(HKEY_LOCAL_MACHINE, path.c_str(), &key) != ERROR_SUCCESS) return;
-    RegSetValueExW(key, L"EventMessageFile", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(messageFile.c_str()),
-                   static_cast<DWORD>((messageFile.size() + 1) * sizeof(WCHAR)));
-    RegCloseKey(key);
 }
 
 }  // namespace testsupport
