@@ -26,6 +26,11 @@ std::wstring LowerCase(const std::wstring& text);
 std::wstring Widen(const std::string& text);
 std::string Narrow(const std::wstring& text);
 
+// PulseEvent as the system uses it for event-log notification: it releases
+// the threads waiting on the event at this moment (one for an auto-reset
+// event) and leaves the event unsignalled. False for an unknown handle.
+bool PulseEvent(HANDLE event);
+
 // A time-out as it passes on winsim's test clock (winsim::SetTimeScale).
 std::chrono::microseconds ScaledTime(DWORD milliseconds);
 
