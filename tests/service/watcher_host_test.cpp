@@ -69,8 +69,10 @@ protected:
         log_ = OpenEventLogW(nullptr, L"Security");
         ASSERT_NE(nullptr, log_);
         CaptureStdout();
-        ASSERT_EQ(0u, SeekToLastRecord(log_));
-        ASSERT_EQ("", Captured());
+        DWORD status = SeekToLastRecord(log_);
+        std::string out = Captured();  // before any assertion, so that the next capture can begin
+        ASSERT_EQ(0u, status) << out;
+        ASSERT_EQ("", out);
     }
 
     std::string Dump() {
@@ -452,7 +454,7 @@ TEST_F(WatcherTest, WorkerDumpsAtEachNotificationAndEndsOnAReadFailure) {
     CaptureStdout();
     WorkerRun worker;
     EXPECT_EQ(0, winsim::CallCount("ResetEvent"));  // no reset before the first wait
-    EXPECT_TRUE(winsim::IsManualResetEvent(winsim::EventLogNotifyEvents(L"Security").at(0)));
+    bool manualReset = winsim::IsManualResetEvent(winsim::EventLogNotifyEvents(L"Security").at(0));
     AppendFailedLogon(L"198.51.100.2", 10);
     EXPECT_TRUE(WaitUntil([] { return winsim::CallCount("ResetEvent") == 1; }));
     // A write notifies the worker only while it waits.
@@ -467,6 +469,7 @@ TEST_F(WatcherTest, WorkerDumpsAtEachNotificationAndEndsOnAReadFailure) {
     AppendFailedLogon(L"198.51.100.5", 10);
     EXPECT_EQ(0u, worker.Finish());
     std::string out = Captured();
+    EXPECT_TRUE(manualReset) << "the worker's event is manual-reset";
     EXPECT_EQ(0u, out.find(std::string(kStart) + kFirstWait + kSeparator));
     EXPECT_EQ(2u, Count(out, kNextWait));
     std::string tail = "ReadEventLog failed with 5.\nReadRecord sequential failed.\nDumpNewRecords failed.\n" +
