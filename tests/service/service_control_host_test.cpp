@@ -236,23 +236,29 @@ TEST_F(SupervisorHostTest, EndedWorkerIsReplacedAfterTheRestartMessageAndFiveSec
 
 TEST_F(SupervisorHostTest, ClearedLogEndsTheWorkerAndTheNextStartsAfterItsNewestRecord) {
     StartSupervisor();
-    ASSERT_TRUE(Eventually(testsupport::SecurityLogAwaited));
+    // No ASSERT until the capture has ended, so that the next test can capture.
+    EXPECT_TRUE(Eventually(testsupport::SecurityLogAwaited));
     // An administrator clears the log, and a record is written to the new one.
     HANDLE administrator = OpenEventLogW(nullptr, L"Security");
-    ASSERT_TRUE(ClearEventLogW(administrator, nullptr));
+    EXPECT_TRUE(ClearEventLogW(administrator, nullptr));
     CloseEventLog(administrator);
     SeedSecurityLog();
-    ASSERT_TRUE(Eventually([] { return winsim::CallCount("OpenEventLogW") == 3 && testsupport::SecurityLogAwaited(); }));
+    // The worker ends on its failed read; the next one opens the log and waits.
+    EXPECT_TRUE(Eventually([] {
+        return winsim::CallCount("OpenEventLogW") == 3 && testsupport::SecurityLogAwaited();
+    }));
     SeedSecurityLog();
-    ASSERT_TRUE(Eventually([] { return winsim::CallCount("ResetEvent") == 1; }));
+    EXPECT_TRUE(Eventually([] { return winsim::CallCount("ResetEvent") == 1; }));
     fflush(stdout);
     std::string output = ::testing::internal::GetCapturedStdout();
-    const std::string ended = "ReadEventLog failed with 1503.\nReadRecord (priming read) failed.\nDumpNewRecords failed.\n"
-                              "\r\nExiting WorkerThread()...\r\n" + kRestart + "In thread...data in: Security\r\n";
+    const std::string ended =
+        "ReadEventLog failed with 1503.\nReadRecord (priming read) failed.\nDumpNewRecords failed.\n"
+        "\r\nExiting WorkerThread()...\r\n" + kRestart + "In thread...data in: Security\r\n";
     size_t end = output.find(ended);
     ASSERT_NE(std::string::npos, end) << output;
     // The next worker examined the second record of the new log only.
-    const std::string separator = "\r\n--------------------------------------------------------------------------------\r\n";
+    const std::string separator =
+        "\r\n--------------------------------------------------------------------------------\r\n";
     EXPECT_EQ(end + ended.size(), output.find("Waiting for notification", end + ended.size())) << output;
     EXPECT_EQ(output.find(separator), output.rfind(separator)) << output;
     EXPECT_LT(end, output.find(separator));
