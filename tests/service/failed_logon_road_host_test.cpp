@@ -29,6 +29,12 @@ bool WaitUntil(const std::function<bool()>& condition) {
     return condition();
 }
 
+// A write notifies the worker only while it waits, as it does between dumps.
+void AppendWhenAwaited(const std::wstring& address, int logonType) {
+    ASSERT_TRUE(WaitUntil(testsupport::SecurityLogAwaited));
+    AppendFailedLogon(address, logonType);
+}
+
 int CountOf(const char* address) {
     for (int i = 0; i < g_blockInfoCount; ++i) {
         if (std::strcmp(RDPKestrove_Current_Block_Info[i].ipAddress, address) == 0) {
@@ -63,18 +69,17 @@ TEST_F(FailedLogonRoadTest, RemoteFailedLogonsAreCountedAndBlockedAtTheThreshold
     AppendFailedLogon(L"203.0.113.50", 10);  // newest when the worker starts: never counted
     testing::internal::CaptureStdout();
     HANDLE worker = CreateThread(nullptr, 0, WorkerThread, const_cast<wchar_t*>(L"Security"), 0, nullptr);
-    ASSERT_TRUE(WaitUntil([] { return winsim::CallCount("NotifyChangeEventLog") == 1; }));
 
-    AppendFailedLogon(L"198.51.100.77", 10);
-    AppendFailedLogon(L"203.0.113.50", 10);
-    AppendFailedLogon(L"203.0.113.50", 3);  // another logon type: not counted
-    AppendFailedLogon(L"198.51.100.77", 10);
-    AppendFailedLogon(L"203.0.113.50", 10);
+    AppendWhenAwaited(L"198.51.100.77", 10);
+    AppendWhenAwaited(L"203.0.113.50", 10);
+    AppendWhenAwaited(L"203.0.113.50", 3);  // another logon type: not counted
+    AppendWhenAwaited(L"198.51.100.77", 10);
+    AppendWhenAwaited(L"203.0.113.50", 10);
     ASSERT_TRUE(WaitUntil([] { return CountOf("203.0.113.50") == 2 && CountOf("198.51.100.77") == 2; }));
     EXPECT_TRUE(winsim::FirewallRules().empty());
     EXPECT_TRUE(winsim::ApplicationLog().empty());
 
-    AppendFailedLogon(L"203.0.113.50", 10);  // the third: the threshold
+    AppendWhenAwaited(L"203.0.113.50", 10);  // the third: the threshold
     ASSERT_TRUE(peer.WaitForClientClose());
 
     std::vector<winsim::FirewallRule> rules = winsim::FirewallRules();
@@ -94,7 +99,7 @@ TEST_F(FailedLogonRoadTest, RemoteFailedLogonsAreCountedAndBlockedAtTheThreshold
 
     // A read failure ends the worker, which leaves nothing open.
     winsim::FailCall("ReadEventLogW", ERROR_ACCESS_DENIED, 1, true);
-    AppendFailedLogon(L"198.51.100.77", 10);
+    AppendWhenAwaited(L"198.51.100.77", 10);
     ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(worker, 10000));
     DWORD code = 1234;
     GetExitCodeThread(worker, &code);

@@ -12,6 +12,7 @@
 #include "service/event_report.h"
 #include "service/install.h"
 #include "journal_host.h"
+#include "security_log_host.h"
 #include "service/service_control.h"
 #include "settings_support.h"
 
@@ -256,6 +257,36 @@ TEST_F(SupervisorHostTest, EndedWorkerIsReplacedAfterTheRestartMessageAndFiveSec
     EXPECT_TRUE(delay != pauses.begin());
     EXPECT_TRUE(std::all_of(pauses.begin(), delay, [](DWORD pause) { return pause == 1000; }));
     EXPECT_EQ(1, std::count(pauses.begin(), pauses.end(), 5000u)) << "one restart only";
+}
+
+TEST_F(SupervisorHostTest, ClearedLogEndsTheWorkerAndTheNextStartsAfterItsNewestRecord) {
+    StartSupervisor();
+    // No ASSERT until the capture has ended, so that the next test can capture.
+    EXPECT_TRUE(Eventually(testsupport::SecurityLogAwaited));
+    // An administrator clears the log, and a record is written to the new one.
+    HANDLE administrator = OpenEventLogW(nullptr, L"Security");
+    EXPECT_TRUE(ClearEventLogW(administrator, nullptr));
+    CloseEventLog(administrator);
+    SeedSecurityLog();
+    // The worker ends on its failed read; the next one opens the log and waits.
+    EXPECT_TRUE(Eventually([] {
+        return winsim::CallCount("OpenEventLogW") == 3 && testsupport::SecurityLogAwaited();
+    }));
+    SeedSecurityLog();
+    EXPECT_TRUE(Eventually([] { return winsim::CallCount("ResetEvent") == 1; }));
+    fflush(stdout);
+    std::string output = ::testing::internal::GetCapturedStdout();
+    const std::string ended =
+        "ReadEventLog failed with 1503.\nReadRecord (priming read) failed.\nDumpNewRecords failed.\n"
+        "\r\nExiting WorkerThread()...\r\n" + kRestart + "In thread...data in: Security\r\n";
+    size_t end = output.find(ended);
+    ASSERT_NE(std::string::npos, end) << output;
+    // The next worker examined the second record of the new log only.
+    const std::string separator =
+        "\r\n--------------------------------------------------------------------------------\r\n";
+    EXPECT_EQ(end + ended.size(), output.find("Waiting for notification", end + ended.size())) << output;
+    EXPECT_EQ(output.find(separator), output.rfind(separator)) << output;
+    EXPECT_LT(end, output.find(separator));
 }
 
 TEST_F(SupervisorHostTest, WorkerThatCannotBeCreatedCountsAsEnded) {

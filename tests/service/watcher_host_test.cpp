@@ -22,6 +22,7 @@ using testing::internal::CaptureStdout;
 using testing::internal::GetCapturedStdout;
 using testsupport::AppendFailedLogon;
 using testsupport::FailedLogon;
+using testsupport::SecurityLogAwaited;
 
 const char kSeparator[] =
     "\r\n--------------------------------------------------------------------------------\r\n";
@@ -68,8 +69,10 @@ protected:
         log_ = OpenEventLogW(nullptr, L"Security");
         ASSERT_NE(nullptr, log_);
         CaptureStdout();
-        ASSERT_EQ(0u, SeekToLastRecord(log_));
-        ASSERT_EQ("", Captured());
+        DWORD status = SeekToLastRecord(log_);
+        std::string out = Captured();  // before any assertion, so that the next capture can begin
+        ASSERT_EQ(0u, status) << out;
+        ASSERT_EQ("", out);
     }
 
     std::string Dump() {
@@ -326,6 +329,12 @@ TEST_F(WatcherTest, ReadRecordDistrustsASizeTooSmallForARecord) {
     EXPECT_EQ("ReadEventLog failed with 13.\n", Captured());
     ASSERT_NE(nullptr, record);
     std::free(record);
+    // Nor is a record taken whose Length reaches past the bytes read.
+    winsim::ShortenNextEventLogRead(4);
+    CaptureStdout();
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_DATA), ReadRecord(log_, &record, 1, kSeek));
+    EXPECT_EQ("Second ReadEventLog failed with 13.\n", Captured());
+    std::free(record);
 }
 
 TEST_F(WatcherTest, NewestRecordNumberIsOldestPlusCountMinusOne) {
@@ -398,6 +407,12 @@ TEST_F(WatcherTest, WorkerStartFailuresEndItWithExitCodeZero) {
          "NotifyChangeEventLog failed with 5.\n"},
         {"wait", withRecord(fail("WaitForSingleObject", ERROR_INVALID_HANDLE)),
          std::string(kFirstWait) + "WaitForSingleObject failed with 6\n"},
+        // Ends without a line; a worker that went on would wait again and fail there.
+        {"unexpected wait result", withRecord([] {
+             winsim::ForceNextWaitResult(WAIT_ABANDONED);
+             winsim::FailCall("WaitForSingleObject", ERROR_INVALID_HANDLE, 2);
+         }),
+         kFirstWait},
     };
     for (const StartCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -421,7 +436,7 @@ class WorkerRun {
 public:
     WorkerRun() {
         thread_ = CreateThread(nullptr, 0, WorkerThread, const_cast<wchar_t*>(L"Security"), 0, nullptr);
-        EXPECT_TRUE(WaitUntil([] { return winsim::CallCount("NotifyChangeEventLog") == 1; }));
+        EXPECT_TRUE(WaitUntil(SecurityLogAwaited));
     }
     DWORD Finish() {
         EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread_, 10000));
@@ -440,17 +455,22 @@ TEST_F(WatcherTest, WorkerDumpsAtEachNotificationAndEndsOnAReadFailure) {
     CaptureStdout();
     WorkerRun worker;
     EXPECT_EQ(0, winsim::CallCount("ResetEvent"));  // no reset before the first wait
+    bool manualReset = winsim::IsManualResetEvent(winsim::EventLogNotifyEvents(L"Security").at(0));
     AppendFailedLogon(L"198.51.100.2", 10);
     EXPECT_TRUE(WaitUntil([] { return winsim::CallCount("ResetEvent") == 1; }));
+    // A write notifies the worker only while it waits.
+    EXPECT_TRUE(WaitUntil(SecurityLogAwaited));
     AppendFailedLogon(L"198.51.100.3", 10);
     EXPECT_TRUE(WaitUntil([] { return winsim::CallCount("ResetEvent") == 2; }));
     EXPECT_EQ(std::vector<std::string>({"198.51.100.2", "198.51.100.3"}), TrackedAddresses());
 
     winsim::FailCall("ReadEventLogW", ERROR_ACCESS_DENIED, 3);
+    EXPECT_TRUE(WaitUntil(SecurityLogAwaited));
     AppendFailedLogon(L"198.51.100.4", 10);
     AppendFailedLogon(L"198.51.100.5", 10);
     EXPECT_EQ(0u, worker.Finish());
     std::string out = Captured();
+    EXPECT_TRUE(manualReset) << "the worker's event is manual-reset";
     EXPECT_EQ(0u, out.find(std::string(kStart) + kFirstWait + kSeparator));
     EXPECT_EQ(2u, Count(out, kNextWait));
     std::string tail = "ReadEventLog failed with 5.\nReadRecord sequential failed.\nDumpNewRecords failed.\n" +

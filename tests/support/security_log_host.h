@@ -5,6 +5,7 @@
 #include <winsim/control.h>
 
 #include <string>
+#include <vector>
 
 #include "security_log.h"
 
@@ -26,6 +27,14 @@ inline winsim::EventLogEntry FailedLogon(const std::wstring& address, int logonT
 
 inline DWORD AppendFailedLogon(const std::wstring& address, int logonType) {
     return winsim::AppendEventLogRecord(L"Security", FailedLogon(address, logonType));
+}
+
+// True while one thread, and only one, waits on the one event registered on
+// the Security log, as the worker does between dumps: a write releases only
+// a thread that waits at that moment.
+inline bool SecurityLogAwaited() {
+    std::vector<HANDLE> events = winsim::EventLogNotifyEvents(L"Security");
+    return events.size() == 1 && winsim::WaitingThreads(events[0]) == 1;
 }
 
 }  // namespace testsupport

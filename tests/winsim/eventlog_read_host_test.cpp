@@ -2,8 +2,10 @@
 #include <gtest/gtest.h>
 #include <winsim/control.h>
 
+#include <chrono>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -69,6 +71,14 @@ DWORD DwordAt(const std::vector<BYTE>& bytes, size_t offset) {
 
 std::wstring TextAt(const std::vector<BYTE>& bytes, size_t offset) {
     return reinterpret_cast<const wchar_t*>(bytes.data() + offset);
+}
+
+// Polls for up to 5 s until the given number of threads waits on the object.
+bool WaitersReach(HANDLE object, int count) {
+    for (int i = 0; i < 5000 && winsim::WaitingThreads(object) != count; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return winsim::WaitingThreads(object) == count;
 }
 
 TEST_F(EventLogReadTest, RecordHasTheWindowsLayout) {
@@ -228,30 +238,78 @@ TEST_F(EventLogReadTest, SeekToARecordThatIsNotThereIsAnInvalidParameter) {
 TEST_F(EventLogReadTest, FlagsMustNameOneModeAndOneDirection) {
     Append(1);
     ASSERT_NE(nullptr, Open());
-    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER),
-              ReadWith(log_, EVENTLOG_SEEK_READ | EVENTLOG_SEQUENTIAL_READ | EVENTLOG_FORWARDS_READ, 1, 200).error);
-    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), ReadWith(log_, EVENTLOG_SEEK_READ, 1, 200).error);
+    const DWORD both = EVENTLOG_FORWARDS_READ | EVENTLOG_BACKWARDS_READ;
+    const DWORD refused[] = {EVENTLOG_SEEK_READ | EVENTLOG_SEQUENTIAL_READ | EVENTLOG_FORWARDS_READ,
+                             EVENTLOG_FORWARDS_READ, EVENTLOG_SEEK_READ, EVENTLOG_SEEK_READ | both,
+                             EVENTLOG_SEQUENTIAL_READ | both};
+    for (DWORD flags : refused) {
+        SCOPED_TRACE(flags);
+        EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), ReadWith(log_, flags, 1, 200).error);
+    }
+    EXPECT_EQ(0u, ReadOne(log_, kSeek, 1).error);  // the position was not moved by a refused read
 }
 
-TEST_F(EventLogReadTest, EveryWriteSignalsTheRegisteredEventUntilTheHandleCloses) {
+TEST_F(EventLogReadTest, EveryWritePulsesTheRegisteredEventUntilTheHandleCloses) {
     ASSERT_NE(nullptr, Open());
     HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     ASSERT_TRUE(NotifyChangeEventLog(log_, event));
+    EXPECT_EQ(std::vector<HANDLE>{event}, winsim::EventLogNotifyEvents(L"security"));
+    Append(1);  // no thread waits: nothing is released, nothing stays signalled
     EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(event, 0));
-    Append(1);
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(event, 0));
-    ResetEvent(event);
+    DWORD results[2] = {0xAAAA, 0xAAAA};
+    std::thread first([&] { results[0] = WaitForSingleObject(event, 10000); });
+    std::thread second([&] { results[1] = WaitForSingleObject(event, 10000); });
+    EXPECT_TRUE(WaitersReach(event, 2));  // no ASSERT while threads are to be joined
     winsim::EventLogEntry other;
     winsim::AppendEventLogRecord(L"System", other);
+    EXPECT_EQ(2, winsim::WaitingThreads(event));
+    Append(2);  // releases both waiters at once
+    EXPECT_EQ(0, winsim::WaitingThreads(event));
+    first.join();
+    second.join();
+    EXPECT_EQ(WAIT_OBJECT_0, results[0]);
+    EXPECT_EQ(WAIT_OBJECT_0, results[1]);
     EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(event, 0));
-    Append(2);
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(event, 0));
-    ResetEvent(event);
     CloseEventLog(log_);
     log_ = nullptr;
+    EXPECT_TRUE(winsim::EventLogNotifyEvents(L"Security").empty());
+    std::thread late([&] { results[0] = WaitForSingleObject(event, 10000); });
+    EXPECT_TRUE(WaitersReach(event, 1));
     Append(3);
-    EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(event, 0));
+    EXPECT_EQ(1, winsim::WaitingThreads(event));
+    SetEvent(event);
+    late.join();
     CloseHandle(event);
+}
+
+TEST_F(EventLogReadTest, ClearedLogNumbersFromOneAndHandlesOpenedBeforeCannotReadIt) {
+    for (DWORD i = 0; i < 3; ++i) Append(i);
+    winsim::DiscardOldestEventLogRecords(L"Security", 1);
+    ASSERT_NE(nullptr, Open());
+    HANDLE clearing = OpenEventLogW(nullptr, L"Security");
+    ASSERT_EQ(0u, ReadOne(log_, kSequential, 0).error);
+    ASSERT_TRUE(ClearEventLogW(clearing, nullptr));
+    EXPECT_EQ(1u, Append(7));
+    DWORD value = 99;
+    for (HANDLE before : {log_, clearing}) {
+        EXPECT_EQ(static_cast<DWORD>(ERROR_EVENTLOG_FILE_CHANGED), ReadWith(before, kSequential, 0, 4096).error);
+        EXPECT_EQ(static_cast<DWORD>(ERROR_EVENTLOG_FILE_CHANGED), ReadWith(before, kSeek, 1, 4096).error);
+        EXPECT_FALSE(GetOldestEventLogRecord(before, &value));
+        EXPECT_EQ(static_cast<DWORD>(ERROR_EVENTLOG_FILE_CHANGED), GetLastError());
+        EXPECT_FALSE(GetNumberOfEventLogRecords(before, &value));
+        EXPECT_EQ(static_cast<DWORD>(ERROR_EVENTLOG_FILE_CHANGED), GetLastError());
+    }
+    EXPECT_TRUE(CloseEventLog(clearing));
+    HANDLE after = OpenEventLogW(nullptr, L"Security");
+    ASSERT_TRUE(GetOldestEventLogRecord(after, &value));
+    EXPECT_EQ(1u, value);
+    ASSERT_TRUE(GetNumberOfEventLogRecords(after, &value));
+    EXPECT_EQ(1u, value);
+    Read first = ReadOne(after, kSequential, 0);
+    ASSERT_EQ(0u, first.error);
+    EXPECT_EQ(1u, NumberOf(first.bytes));
+    EXPECT_EQ(7u, reinterpret_cast<const EVENTLOGRECORD*>(first.bytes.data())->EventID);
+    CloseEventLog(after);
 }
 
 TEST_F(EventLogReadTest, InjectedFailuresAndReset) {

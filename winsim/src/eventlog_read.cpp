@@ -1,5 +1,6 @@
 // Event logs as the reading calls see them: records in the EVENTLOGRECORD
-// layout, read handles with their own read position, change notification.
+// layout, read handles with their own read position, change notification,
+// clearing.
 #include <winsim/control.h>
 
 #include <algorithm>
@@ -7,6 +8,7 @@
 #include <ctime>
 #include <map>
 #include <mutex>
+#include <set>
 
 #include "internal.h"
 
@@ -20,12 +22,14 @@ const DWORD kFixedPart = sizeof(EVENTLOGRECORD);
 struct Log {
     DWORD oldest = 1;  // number of records[0]; the next number is oldest + size
     std::vector<std::vector<BYTE>> records;
+    DWORD clears = 0;
 };
 
 struct Reader {
     std::wstring log;   // lower-case name
     DWORD next = 0;     // number of the record a forward sequential read takes; 0: the oldest
     HANDLE notify = nullptr;
+    DWORD clears = 0;   // the log's clears when the handle was opened
 };
 
 struct EventLogState {
@@ -33,6 +37,7 @@ struct EventLogState {
     std::map<std::wstring, Log> logs;  // by lower-case name
     std::map<HANDLE, Reader> readers;
     uintptr_t nextHandle = 0x40000000;
+    DWORD shortenNextRead = 0;  // bytes the next successful read leaves out of *bytesRead
 };
 
 void AddStandardLogs(EventLogState& state) { state.logs[L"security"]; }
@@ -43,6 +48,7 @@ EventLogState& EventLogs() {
                               std::lock_guard<std::mutex> lock(state.mutex);
                               state.logs.clear();
                               state.readers.clear();
+                              state.shortenNextRead = 0;
                               AddStandardLogs(state);
                           }),
                           AddStandardLogs(state), true);
@@ -68,6 +74,17 @@ Reader* FindReader(EventLogState& state, HANDLE handle, Log** log) {
     return &found->second;
 }
 
+// As FindReader, for the calls that read: a handle opened before the log was
+// cleared cannot read it (ERROR_EVENTLOG_FILE_CHANGED).
+Reader* FindCurrentReader(EventLogState& state, HANDLE handle, Log** log) {
+    Reader* reader = FindReader(state, handle, log);
+    if (reader && reader->clears != (*log)->clears) {
+        SetLastError(ERROR_EVENTLOG_FILE_CHANGED);
+        return nullptr;
+    }
+    return reader;
+}
+
 bool Holds(const Log& log, DWORD number) {
     return !log.records.empty() && number - log.oldest < log.records.size();
 }
@@ -87,7 +104,8 @@ void AppendText(std::vector<BYTE>& bytes, const std::wstring& text) {
 void PadToDword(std::vector<BYTE>& bytes) { bytes.resize((bytes.size() + 3) / 4 * 4, 0); }
 
 // Stores a record whose content (everything but the trailing Length) is in
-// bytes: numbers it, frames it and signals the log's readers.
+// bytes: numbers it, frames it and pulses the events registered on the log,
+// also through handles opened before a clear.
 DWORD Store(const std::wstring& name, std::vector<BYTE> bytes) {
     EventLogState& state = EventLogs();
     std::vector<HANDLE> signal;
@@ -108,7 +126,7 @@ DWORD Store(const std::wstring& name, std::vector<BYTE> bytes) {
             if (reader.second.log == LowerCase(name) && reader.second.notify) signal.push_back(reader.second.notify);
         }
     }
-    for (HANDLE event : signal) SetEvent(event);
+    for (HANDLE event : signal) winsim::detail::PulseEvent(event);
     return number;
 }
 
@@ -128,6 +146,7 @@ HANDLE OpenEventLogW(LPCWSTR serverName, LPCWSTR sourceName) {
     }
     HANDLE handle = reinterpret_cast<HANDLE>(state.nextHandle += 4);
     state.readers[handle].log = name;
+    state.readers[handle].clears = state.logs[name].clears;
     return handle;
 }
 
@@ -147,7 +166,7 @@ BOOL GetOldestEventLogRecord(HANDLE eventLog, PDWORD oldestRecord) {
     EventLogState& state = EventLogs();
     std::lock_guard<std::mutex> lock(state.mutex);
     Log* log;
-    if (!FindReader(state, eventLog, &log)) return FALSE;
+    if (!FindCurrentReader(state, eventLog, &log)) return FALSE;
     *oldestRecord = log->records.empty() ? 0 : log->oldest;
     return TRUE;
 }
@@ -157,7 +176,7 @@ BOOL GetNumberOfEventLogRecords(HANDLE eventLog, PDWORD numberOfRecords) {
     EventLogState& state = EventLogs();
     std::lock_guard<std::mutex> lock(state.mutex);
     Log* log;
-    if (!FindReader(state, eventLog, &log)) return FALSE;
+    if (!FindCurrentReader(state, eventLog, &log)) return FALSE;
     *numberOfRecords = static_cast<DWORD>(log->records.size());
     return TRUE;
 }
@@ -168,7 +187,7 @@ BOOL ReadEventLogW(HANDLE eventLog, DWORD readFlags, DWORD recordOffset, LPVOID 
     EventLogState& state = EventLogs();
     std::lock_guard<std::mutex> lock(state.mutex);
     Log* log;
-    Reader* reader = FindReader(state, eventLog, &log);
+    Reader* reader = FindCurrentReader(state, eventLog, &log);
     if (!reader) return FALSE;
     bool seek = readFlags & EVENTLOG_SEEK_READ;
     bool sequential = readFlags & EVENTLOG_SEQUENTIAL_READ;
@@ -210,7 +229,8 @@ BOOL ReadEventLogW(HANDLE eventLog, DWORD readFlags, DWORD recordOffset, LPVOID 
         SetLastError(ERROR_INSUFFICIENT_BUFFER);
         return FALSE;
     }
-    *bytesRead = used;
+    *bytesRead = used - std::min(used, state.shortenNextRead);
+    state.shortenNextRead = 0;
     reader->next = number;
     return TRUE;
 }
@@ -223,6 +243,22 @@ BOOL NotifyChangeEventLog(HANDLE eventLog, HANDLE event) {
     Reader* reader = FindReader(state, eventLog, &log);
     if (!reader) return FALSE;
     reader->notify = event;
+    return TRUE;
+}
+
+BOOL ClearEventLogW(HANDLE eventLog, LPCWSTR backupFileName) {
+    if (Fails("ClearEventLogW")) return FALSE;
+    if (backupFileName) winsim::detail::Unimplemented("ClearEventLogW", "backup files");
+    EventLogState& state = EventLogs();
+    std::lock_guard<std::mutex> lock(state.mutex);
+    Log* log;
+    if (!FindCurrentReader(state, eventLog, &log)) return FALSE;
+    // Windows may refuse to clear an empty log; with which error is not documented.
+    if (log->records.empty()) winsim::detail::Unimplemented("ClearEventLogW", "an empty log");
+    // A cleared log is a new one: its first record is number 1 again.
+    log->records.clear();
+    log->oldest = 1;
+    ++log->clears;
     return TRUE;
 }
 
@@ -267,6 +303,22 @@ void DiscardOldestEventLogRecords(const std::wstring& name, DWORD count) {
     DWORD dropped = std::min<DWORD>(count, static_cast<DWORD>(log.records.size()));
     log.records.erase(log.records.begin(), log.records.begin() + dropped);
     log.oldest += dropped;
+}
+
+void ShortenNextEventLogRead(DWORD bytes) {
+    EventLogState& state = EventLogs();
+    std::lock_guard<std::mutex> lock(state.mutex);
+    state.shortenNextRead = bytes;
+}
+
+std::vector<HANDLE> EventLogNotifyEvents(const std::wstring& log) {
+    EventLogState& state = EventLogs();
+    std::lock_guard<std::mutex> lock(state.mutex);
+    std::set<HANDLE> events;
+    for (const auto& reader : state.readers) {
+        if (reader.second.log == LowerCase(log) && reader.second.notify) events.insert(reader.second.notify);
+    }
+    return std::vector<HANDLE>(events.begin(), events.end());
 }
 
 int OpenEventLogHandles() {

@@ -38,6 +38,11 @@ void EndIfFromAnEarlierProcess();
 // caller makes the call's effect visible to other threads only after this.
 void AddToJournal(winsim::JournalEntry entry);
 
+// PulseEvent as the system uses it for event-log notification: it releases
+// the threads waiting on the event at this moment (one for an auto-reset
+// event) and leaves the event unsignalled. False for an unknown handle.
+bool PulseEvent(HANDLE event);
+
 // A time-out as it passes on winsim's test clock (winsim::SetTimeScale).
 std::chrono::microseconds ScaledTime(DWORD milliseconds);
 

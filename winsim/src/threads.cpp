@@ -2,8 +2,10 @@
 // tests can run fast.
 #include <winsim/control.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <list>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -17,6 +19,12 @@ using winsim::detail::EndIfFromAnEarlierProcess;
 using winsim::detail::FromAnEarlierProcess;
 using winsim::detail::InjectedFailure;
 
+// One thread in WaitForSingleObject; a pulse releases it by name, so that a
+// thread that starts to wait after the pulse is not released by it.
+struct Waiter {
+    bool pulsed = false;
+};
+
 // An event; a thread is waited on through the event that its end signals.
 struct Waitable {
     std::mutex mutex;
@@ -25,6 +33,7 @@ struct Waitable {
     bool manualReset = true;
     bool isThread = false;
     DWORD exitCode = STILL_ACTIVE;
+    std::list<Waiter*> waiters;  // oldest first
 };
 
 struct ThreadsState {
@@ -33,6 +42,8 @@ struct ThreadsState {
     uintptr_t nextHandle = 0x1000;
     double timeScale = 1.0;
     std::vector<DWORD> sleeps;
+    bool forceWaitResult = false;  // the next wait returns forcedWaitResult at once
+    DWORD forcedWaitResult = 0;
 };
 
 // Never destroyed, like Core(): threads may outlive the program's exit calls.
@@ -43,6 +54,7 @@ ThreadsState& Threads() {
                               state.handles.clear();
                               state.timeScale = 1.0;
                               state.sleeps.clear();
+                              state.forceWaitResult = false;
                           }),
                           true);
     (void)hooked;
@@ -75,13 +87,19 @@ bool Fails(const char* function) {
 // Waits on the object itself, which outlives a handle closed meanwhile.
 DWORD WaitOn(Waitable& object, DWORD milliseconds) {
     std::unique_lock<std::mutex> lock(object.mutex);
-    auto ready = [&] { return object.signalled; };
+    Waiter self;
+    object.waiters.push_back(&self);
+    auto ready = [&] { return self.pulsed || object.signalled; };
+    bool released = true;
     if (milliseconds == INFINITE) {
         object.changed.wait(lock, ready);
-    } else if (!object.changed.wait_for(lock, winsim::detail::ScaledTime(milliseconds), ready)) {
-        return WAIT_TIMEOUT;
+    } else {
+        released = object.changed.wait_for(lock, winsim::detail::ScaledTime(milliseconds), ready);
     }
-    if (!object.manualReset && !object.isThread) object.signalled = false;
+    // A pulse has taken its waiters off the list already.
+    if (!self.pulsed) object.waiters.remove(&self);
+    if (!released) return WAIT_TIMEOUT;
+    if (!self.pulsed && !object.manualReset && !object.isThread) object.signalled = false;
     return WAIT_OBJECT_0;
 }
 
@@ -149,6 +167,15 @@ BOOL SetEvent(HANDLE event) { return SetSignalled("SetEvent", event, true); }
 
 BOOL ResetEvent(HANDLE event) { return SetSignalled("ResetEvent", event, false); }
 
+// The result that a test forced on the next wait, if any.
+static bool ForcedWaitResult(DWORD* result) {
+    std::lock_guard<std::mutex> lock(Threads().mutex);
+    if (!Threads().forceWaitResult) return false;
+    Threads().forceWaitResult = false;
+    *result = Threads().forcedWaitResult;
+    return true;
+}
+
 DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
     if (Fails("WaitForSingleObject")) return WAIT_FAILED;
     std::shared_ptr<Waitable> object = Find(handle);
@@ -156,6 +183,8 @@ DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
         SetLastError(ERROR_INVALID_HANDLE);
         return WAIT_FAILED;
     }
+    DWORD forced;
+    if (ForcedWaitResult(&forced)) return forced;
     DWORD result = WaitOn(*object, milliseconds);
     EndIfFromAnEarlierProcess();
     return result;
@@ -185,6 +214,22 @@ BOOL CloseHandle(HANDLE handle) {
 
 namespace winsim::detail {
 
+bool PulseEvent(HANDLE event) {
+    std::shared_ptr<Waitable> object = Find(event);
+    if (!object || object->isThread) return false;
+    std::lock_guard<std::mutex> lock(object->mutex);
+    // A manual-reset event releases every waiting thread, an auto-reset one
+    // the longest waiting; the event is left unsignalled either way.
+    size_t released = object->manualReset ? object->waiters.size() : std::min<size_t>(1, object->waiters.size());
+    for (size_t i = 0; i < released; ++i) {
+        object->waiters.front()->pulsed = true;
+        object->waiters.pop_front();
+    }
+    object->signalled = false;
+    object->changed.notify_all();
+    return true;
+}
+
 std::chrono::microseconds ScaledTime(DWORD milliseconds) {
     double scale;
     {
@@ -206,6 +251,24 @@ void SetTimeScale(double scale) {
 std::vector<DWORD> SleepCalls() {
     std::lock_guard<std::mutex> lock(Threads().mutex);
     return Threads().sleeps;
+}
+
+void ForceNextWaitResult(DWORD result) {
+    std::lock_guard<std::mutex> lock(Threads().mutex);
+    Threads().forceWaitResult = true;
+    Threads().forcedWaitResult = result;
+}
+
+int WaitingThreads(HANDLE object) {
+    std::shared_ptr<Waitable> found = Find(object);
+    if (!found) return 0;
+    std::lock_guard<std::mutex> lock(found->mutex);
+    return static_cast<int>(found->waiters.size());
+}
+
+bool IsManualResetEvent(HANDLE event) {
+    std::shared_ptr<Waitable> found = Find(event);
+    return found && !found->isThread && found->manualReset;
 }
 
 int OpenKernelHandles() {

@@ -19,8 +19,9 @@ struct EventLogEntry {
 };
 
 // Appends a record in the EVENTLOGRECORD layout to the named log ("Security"
-// or any other name; a log exists once written to) and signals every event
-// registered on the log. Returns the record's number.
+// or any other name; a log exists once written to) and pulses every event
+// registered on the log, as Windows does: only threads waiting on it at that
+// moment are released. Returns the record's number.
 DWORD AppendEventLogRecord(const std::wstring& log, const EventLogEntry& entry);
 
 // Appends bytes as a record's content: the fixed part and what follows it,
@@ -32,6 +33,15 @@ DWORD AppendRawEventLogRecord(const std::wstring& log, const std::vector<BYTE>& 
 // Drops the oldest records, as a full log that overwrites does; record
 // numbers go on from where they were.
 void DiscardOldestEventLogRecords(const std::wstring& log, DWORD count);
+
+// Makes the next ReadEventLogW that succeeds report `bytes` fewer in
+// *bytesRead than it delivered, as a faulty platform might: for the reader's
+// check that a record's Length lies within the bytes read.
+void ShortenNextEventLogRead(DWORD bytes);
+
+// The events registered on the log with NotifyChangeEventLog through handles
+// not yet closed.
+std::vector<HANDLE> EventLogNotifyEvents(const std::wstring& log);
 
 // Read handles opened with OpenEventLogW and not yet closed.
 int OpenEventLogHandles();

@@ -1,4 +1,4 @@
-// Reading event logs: OpenEventLogW, ReadEventLogW, change notification.
+// Reading event logs: OpenEventLogW, ReadEventLogW, change notification, clearing.
 #pragma once
 #include <winsim/types.h>
 
@@ -44,6 +44,7 @@ BOOL GetNumberOfEventLogRecords(HANDLE eventLog, PDWORD numberOfRecords);
 BOOL ReadEventLogW(HANDLE eventLog, DWORD readFlags, DWORD recordOffset, LPVOID buffer, DWORD bytesToRead,
                    DWORD* bytesRead, DWORD* minBytesNeeded);
 BOOL NotifyChangeEventLog(HANDLE eventLog, HANDLE event);
+BOOL ClearEventLogW(HANDLE eventLog, LPCWSTR backupFileName);
 
 #ifdef __cplusplus
 }
