@@ -15,6 +15,7 @@ if [ "${1:-}" = --fresh ]; then
 fi
 export WINEPREFIX="${1:-$top/build/win64/try-prefix}"
 exe="${2:-$top/build/win64/service/RDPKestroveservice.exe}"
+unset WINEARCH
 . "$top/scripts/wine-session.sh"
 
 fail() {

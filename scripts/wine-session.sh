@@ -1,9 +1,15 @@
-# Shell functions of the scripts that drive the service through Wine's service
-# control manager. The caller exports WINEPREFIX, then sources this file.
+# Shell functions of the scripts that drive the programs under Wine: the
+# 64-bit Wine, or the 32-bit one when WINEARCH is win32. The caller exports
+# WINEPREFIX, then sources this file.
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
-wine=/usr/lib/wine/wine64
-wineserver=/usr/lib/wine/wineserver64
+if [ "${WINEARCH:-}" = win32 ]; then
+    wine=/usr/lib/wine/wine
+    wineserver=/usr/lib/wine/wineserver
+else
+    wine=/usr/lib/wine/wine64
+    wineserver=/usr/lib/wine/wineserver64
+fi
 service_name="RDP Kestrove"
 
 # A Wine program's output without Wine's messages and carriage returns.

@@ -1,5 +1,6 @@
 #!/bin/sh
-# Runs the 64-bit Windows test programs under Wine in a prefix of the build's own.
+# Runs the Windows test programs under Wine in a prefix of the build's own:
+# the 64-bit Wine, or the 32-bit one when WINEARCH is win32.
 #   wine.sh init PREFIX          make a fresh prefix (removing an old one)
 #   wine.sh run PREFIX PROGRAM [ARGS...]
 #   wine.sh stop PREFIX          stop the prefix's wineserver
@@ -7,24 +8,24 @@ set -e
 command=$1
 export WINEPREFIX="$2"
 shift 2
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
-WINE=/usr/lib/wine/wine64
-WINESERVER=/usr/lib/wine/wineserver64
-[ -x "$WINESERVER" ] || WINESERVER=/usr/lib/wine/wineserver
+. "$(dirname "$0")/wine-session.sh"
 
 case "$command" in
   init)
-    if [ -d "$WINEPREFIX" ]; then "$WINESERVER" -k 2>/dev/null || true; rm -rf "$WINEPREFIX"; fi
+    if ! "$wine" --version >/dev/null 2>&1; then
+      echo "wine.sh: $wine does not run here; scripts/install-tools.sh (as root) sets it up" >&2
+      exit 1
+    fi
+    if [ -d "$WINEPREFIX" ]; then "$wineserver" -k 2>/dev/null || true; rm -rf "$WINEPREFIX"; fi
     mkdir -p "$WINEPREFIX"
-    "$WINE" wineboot --init
-    "$WINESERVER" -w
+    "$wine" wineboot --init
+    "$wineserver" -w
     ;;
   run)
-    exec "$WINE" "$@"
+    exec "$wine" "$@"
     ;;
   stop)
-    "$WINESERVER" -k 2>/dev/null || true
+    "$wineserver" -k 2>/dev/null || true
     ;;
   *)
     echo "usage: wine.sh init|run|stop PREFIX ..." >&2

@@ -9,7 +9,9 @@ else()
                    $<TARGET_FILE:RDPKestroveservice>)
   set_tests_properties(wine.service-lifecycle PROPERTIES FIXTURES_REQUIRED wine LABELS wine
                                                          RESOURCE_LOCK wine_registry TIMEOUT 300)
-  # The README's trial, as a user runs it, in a prefix of its own.
+endif()
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "AMD64")
+  # The README's trial of the 64-bit build, as a user runs it, in a prefix of its own.
   add_test(NAME wine.try-under-wine COMMAND ${PROJECT_SOURCE_DIR}/scripts/try-under-wine.sh --fresh)
   set_tests_properties(wine.try-under-wine PROPERTIES LABELS wine TIMEOUT 300)
 endif()
