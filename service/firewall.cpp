@@ -125,8 +125,9 @@ static void ReportBlock(const WCHAR* address, int index) {
 }
 
 // Sets the nine properties in order, stopping at the first one refused, whose
-// method name goes to *property. A new rule is an enabled allow rule for every
-// address, so a rule missing any of them must never go in.
+// method name goes to *property. A new rule allows every address, and a rule
+// left disabled would later be taken for the block, so a rule missing any of
+// them must never go in.
 static HRESULT SetRuleProperties(INetFwRule* rule, BSTR name, BSTR group, BSTR description, BSTR remoteAddresses,
                                  const char** property) {
     HRESULT hr;

@@ -1,6 +1,6 @@
 # The SMTP sender against a real peer under Wine: the host build makes the
-# peer program, the 64-bit Windows build the test program and the test that
-# runs both (the host build comes first in scripts/test-all.sh).
+# peer program, each Windows build the test program and the test that runs
+# both (the host build comes first in scripts/test-all.sh).
 # In 127.0.0.0/16, which no host test process takes (tests/support/loopback.h).
 set(KESTROVE_SMTP_PEER_ADDRESS 127.0.2.5)
 if(KESTROVE_HOST)

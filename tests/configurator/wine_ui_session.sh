@@ -1,5 +1,5 @@
 #!/bin/sh
-# A user's session with the 64-bit configurator under Wine and Xvfb, driven by
+# A user's session with the configurator under Wine and Xvfb, driven by
 # xdotool: a new threshold, the SMTP settings, Apply, a test message through
 # the SMTP peer, OK. Screenshots of both tabs and the test dialog stay in OUT_DIR.
 #   wine_ui_session.sh WINE_SCRIPT WINEPREFIX PROGRAM PEER OUT_DIR

@@ -274,6 +274,9 @@ DWORD AppendSecurityRecord(std::vector<BYTE> record) {
             if (reader.second.notify) signal.push_back(reader.second.notify);
         }
     }
+    // Windows pulses the event, so a worker busy at that moment misses it;
+    // winsim holds the programs to that. Here the test cannot see whether the
+    // worker waits, so the event stays set for it.
     for (HANDLE event : signal) SetEvent(event);
     return number;
 }

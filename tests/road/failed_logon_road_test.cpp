@@ -6,16 +6,15 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <chrono>
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "common/settings.h"
+#include "eventually.h"
 #include "message_support.h"
 #include "registry_support.h"
 #include "security_log.h"
@@ -37,14 +36,9 @@ const char kSeparator[] =
     "\r\n--------------------------------------------------------------------------------\r\n";
 const char kNotWithin[] = " skipped: its texts do not end within the record.\n";
 
-bool WaitUntil(const std::function<bool()>& condition) {
-    for (int i = 0; i < 20000 && !condition(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    return condition();
-}
-
 // Done with a record: the watcher read it, then found the end of the log.
 bool WaitUntilDoneWith(DWORD number) {
-    return WaitUntil([number] {
+    return testsupport::Eventually([number] {
         bool read = false;
         for (const doubles::ReadCall& call : doubles::SecurityReads()) {
             if (call.result && call.lastRecord >= number) read = true;
@@ -118,7 +112,7 @@ protected:
     void StartWorker() {
         worker_ = CreateThread(nullptr, 0, WorkerThread, const_cast<wchar_t*>(L"Security"), 0, nullptr);
         ASSERT_NE(nullptr, worker_);
-        ASSERT_TRUE(WaitUntil([] { return doubles::WatchingReaders() == 1; }));
+        ASSERT_TRUE(testsupport::Eventually([] { return doubles::WatchingReaders() == 1; }));
     }
     // A read failure ends the worker; returns its exit code.
     DWORD EndWorker() {

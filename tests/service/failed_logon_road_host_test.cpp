@@ -4,14 +4,12 @@
 #include <gtest/gtest.h>
 #include <winsim/control.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <cstring>
-#include <functional>
 #include <string>
-#include <thread>
 
 #include "common/settings.h"
+#include "eventually.h"
 #include "security_log_host.h"
 #include "service/event_report.h"
 #include "service/tracker.h"
@@ -24,14 +22,9 @@ using testsupport::AppendFailedLogon;
 
 const std::string kPeer = testsupport::Loopback("6.2");
 
-bool WaitUntil(const std::function<bool()>& condition) {
-    for (int i = 0; i < 10000 && !condition(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    return condition();
-}
-
 // A write notifies the worker only while it waits, as it does between dumps.
 void AppendWhenAwaited(const std::wstring& address, int logonType) {
-    ASSERT_TRUE(WaitUntil(testsupport::SecurityLogAwaited));
+    ASSERT_TRUE(testsupport::Eventually(testsupport::SecurityLogAwaited));
     AppendFailedLogon(address, logonType);
 }
 
@@ -75,7 +68,7 @@ TEST_F(FailedLogonRoadTest, RemoteFailedLogonsAreCountedAndBlockedAtTheThreshold
     AppendWhenAwaited(L"203.0.113.50", 3);  // another logon type: not counted
     AppendWhenAwaited(L"198.51.100.77", 10);
     AppendWhenAwaited(L"203.0.113.50", 10);
-    ASSERT_TRUE(WaitUntil([] { return CountOf("203.0.113.50") == 2 && CountOf("198.51.100.77") == 2; }));
+    ASSERT_TRUE(testsupport::Eventually([] { return CountOf("203.0.113.50") == 2 && CountOf("198.51.100.77") == 2; }));
     EXPECT_TRUE(winsim::FirewallRules().empty());
     EXPECT_TRUE(winsim::ApplicationLog().empty());
 

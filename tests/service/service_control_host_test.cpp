@@ -4,13 +4,13 @@
 #include <winsim/control.h>
 
 #include <algorithm>
-#include <chrono>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "service/event_report.h"
 #include "service/install.h"
+#include "eventually.h"
 #include "journal_host.h"
 #include "security_log_host.h"
 #include "service/service_control.h"
@@ -38,16 +38,6 @@ const std::string kRestart =
 
 SERVICE_STATUS Status(DWORD state, DWORD accepted, DWORD exitCode = 0) {
     return SERVICE_STATUS{SERVICE_WIN32, state, accepted, exitCode, 0, 0, 0};
-}
-
-// Polls a condition in real time for up to 10 s.
-template <typename Condition>
-bool Eventually(Condition condition) {
-    for (int i = 0; i < 2000; ++i) {
-        if (condition()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return condition();
 }
 
 std::vector<DWORD> RecordIds() {
@@ -84,7 +74,9 @@ protected:
     }
     void TearDown() override {
         if (dispatcher_.joinable()) {
-            winsim::SendServiceControl(SERVICE_CONTROL_STOP);
+            // A service that takes no STOP (a failed test left it starting or
+            // stopping) is released as its stop would release it.
+            if (!winsim::SendServiceControl(SERVICE_CONTROL_STOP)) SetEvent(g_serviceStopEvent);
             dispatcher_.join();
         }
         SettingsTest::TearDown();
@@ -103,7 +95,7 @@ protected:
         Start();
         ASSERT_TRUE(winsim::WaitForServiceState(SERVICE_RUNNING));
         // The worker is up once it watches the Security log.
-        ASSERT_TRUE(Eventually([] { return winsim::OpenEventLogHandles() == 1; }));
+        ASSERT_TRUE(testsupport::Eventually([] { return winsim::OpenEventLogHandles() == 1; }));
     }
     void WaitForDispatcher() { dispatcher_.join(); }
     std::thread dispatcher_;
@@ -207,7 +199,7 @@ TEST_F(ServiceRunHostTest, WithoutAStopEventTheServiceStopsRightAfterStarting) {
               winsim::ReportedStatuses());
     EXPECT_EQ(std::vector<DWORD>{KESTROVE_EVENT_STARTED}, RecordIds());
     // The supervisor was started all the same; the test ends once its worker waits.
-    EXPECT_TRUE(Eventually([] { return winsim::OpenEventLogHandles() == 1; }));
+    EXPECT_TRUE(testsupport::Eventually([] { return winsim::OpenEventLogHandles() == 1; }));
 }
 
 TEST_F(ServiceRunHostTest, WithoutAHandlerNothingIsReported) {
@@ -232,15 +224,13 @@ protected:
         ASSERT_NE(nullptr, supervisor);
         CloseHandle(supervisor);
     }
-    // Slows the clock again, so that the supervisor rests until the test process has ended.
-    void TearDown() override { winsim::SetTimeScale(1.0); }
 };
 
 TEST_F(SupervisorHostTest, EndedWorkerIsReplacedAfterTheRestartMessageAndFiveSeconds) {
     // The first worker cannot open the Security log and ends.
     winsim::FailCall("OpenEventLogW", ERROR_ACCESS_DENIED);
     StartSupervisor();
-    ASSERT_TRUE(Eventually([] { return winsim::OpenEventLogHandles() == 1; }));
+    ASSERT_TRUE(testsupport::Eventually([] { return winsim::OpenEventLogHandles() == 1; }));
     std::string output = ::testing::internal::GetCapturedStdout();
     EXPECT_EQ(2, winsim::CallCount("OpenEventLogW"));
     EXPECT_EQ(3, winsim::CallCount("CreateThread")) << "the supervisor and two workers";
@@ -262,18 +252,18 @@ TEST_F(SupervisorHostTest, EndedWorkerIsReplacedAfterTheRestartMessageAndFiveSec
 TEST_F(SupervisorHostTest, ClearedLogEndsTheWorkerAndTheNextStartsAfterItsNewestRecord) {
     StartSupervisor();
     // No ASSERT until the capture has ended, so that the next test can capture.
-    EXPECT_TRUE(Eventually(testsupport::SecurityLogAwaited));
+    EXPECT_TRUE(testsupport::Eventually(testsupport::SecurityLogAwaited));
     // An administrator clears the log, and a record is written to the new one.
     HANDLE administrator = OpenEventLogW(nullptr, L"Security");
     EXPECT_TRUE(ClearEventLogW(administrator, nullptr));
     CloseEventLog(administrator);
     SeedSecurityLog();
     // The worker ends on its failed read; the next one opens the log and waits.
-    EXPECT_TRUE(Eventually([] {
+    EXPECT_TRUE(testsupport::Eventually([] {
         return winsim::CallCount("OpenEventLogW") == 3 && testsupport::SecurityLogAwaited();
     }));
     SeedSecurityLog();
-    EXPECT_TRUE(Eventually([] { return winsim::CallCount("ResetEvent") == 1; }));
+    EXPECT_TRUE(testsupport::Eventually([] { return winsim::CallCount("ResetEvent") == 1; }));
     fflush(stdout);
     std::string output = ::testing::internal::GetCapturedStdout();
     const std::string ended =
@@ -292,7 +282,7 @@ TEST_F(SupervisorHostTest, ClearedLogEndsTheWorkerAndTheNextStartsAfterItsNewest
 TEST_F(SupervisorHostTest, WorkerThatCannotBeCreatedCountsAsEnded) {
     winsim::FailCall("CreateThread", ERROR_NOT_ENOUGH_MEMORY, 2);
     StartSupervisor();
-    ASSERT_TRUE(Eventually([] { return winsim::OpenEventLogHandles() == 1; }));
+    ASSERT_TRUE(testsupport::Eventually([] { return winsim::OpenEventLogHandles() == 1; }));
     std::string output = ::testing::internal::GetCapturedStdout();
     EXPECT_EQ(0u, output.find(kRestart)) << output;
     // No poll of a handle it never got: the restart delay comes first.

@@ -3,15 +3,14 @@
 #include <gtest/gtest.h>
 #include <winsim/control.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "common/settings.h"
+#include "eventually.h"
 #include "security_log_host.h"
 #include "service/tracker.h"
 #include "service/watcher.h"
@@ -426,17 +425,12 @@ TEST_F(WatcherTest, WorkerStartFailuresEndItWithExitCodeZero) {
     }
 }
 
-bool WaitUntil(const std::function<bool()>& condition) {
-    for (int i = 0; i < 5000 && !condition(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    return condition();
-}
-
 // Runs WorkerThread on its own thread; Finish() waits for its end.
 class WorkerRun {
 public:
     WorkerRun() {
         thread_ = CreateThread(nullptr, 0, WorkerThread, const_cast<wchar_t*>(L"Security"), 0, nullptr);
-        EXPECT_TRUE(WaitUntil(SecurityLogAwaited));
+        EXPECT_TRUE(testsupport::Eventually(SecurityLogAwaited));
     }
     DWORD Finish() {
         EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread_, 10000));
@@ -457,15 +451,15 @@ TEST_F(WatcherTest, WorkerDumpsAtEachNotificationAndEndsOnAReadFailure) {
     EXPECT_EQ(0, winsim::CallCount("ResetEvent"));  // no reset before the first wait
     bool manualReset = winsim::IsManualResetEvent(winsim::EventLogNotifyEvents(L"Security").at(0));
     AppendFailedLogon(L"198.51.100.2", 10);
-    EXPECT_TRUE(WaitUntil([] { return winsim::CallCount("ResetEvent") == 1; }));
+    EXPECT_TRUE(testsupport::Eventually([] { return winsim::CallCount("ResetEvent") == 1; }));
     // A write notifies the worker only while it waits.
-    EXPECT_TRUE(WaitUntil(SecurityLogAwaited));
+    EXPECT_TRUE(testsupport::Eventually(SecurityLogAwaited));
     AppendFailedLogon(L"198.51.100.3", 10);
-    EXPECT_TRUE(WaitUntil([] { return winsim::CallCount("ResetEvent") == 2; }));
+    EXPECT_TRUE(testsupport::Eventually([] { return winsim::CallCount("ResetEvent") == 2; }));
     EXPECT_EQ(std::vector<std::string>({"198.51.100.2", "198.51.100.3"}), TrackedAddresses());
 
     winsim::FailCall("ReadEventLogW", ERROR_ACCESS_DENIED, 3);
-    EXPECT_TRUE(WaitUntil(SecurityLogAwaited));
+    EXPECT_TRUE(testsupport::Eventually(SecurityLogAwaited));
     AppendFailedLogon(L"198.51.100.4", 10);
     AppendFailedLogon(L"198.51.100.5", 10);
     EXPECT_EQ(0u, worker.Finish());

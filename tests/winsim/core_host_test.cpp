@@ -77,7 +77,10 @@ DWORD WINAPI PauseForever(LPVOID) {
 
 TEST_F(WinsimCoreTest, ResetEndsTheThreadsStartedBeforeIt) {
     CloseHandle(CreateThread(nullptr, 0, PauseForever, nullptr, 0, nullptr));
-    while (winsim::SleepCalls().empty()) std::this_thread::yield();
+    for (int i = 0; i < 2000 && winsim::SleepCalls().empty(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ASSERT_FALSE(winsim::SleepCalls().empty());
     winsim::Reset();
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_TRUE(winsim::SleepCalls().empty());

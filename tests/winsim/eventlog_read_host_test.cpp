@@ -2,11 +2,12 @@
 #include <gtest/gtest.h>
 #include <winsim/control.h>
 
-#include <chrono>
 #include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "eventually.h"
 
 namespace {
 
@@ -75,10 +76,7 @@ std::wstring TextAt(const std::vector<BYTE>& bytes, size_t offset) {
 
 // Polls for up to 5 s until the given number of threads waits on the object.
 bool WaitersReach(HANDLE object, int count) {
-    for (int i = 0; i < 5000 && winsim::WaitingThreads(object) != count; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return winsim::WaitingThreads(object) == count;
+    return testsupport::Eventually([&] { return winsim::WaitingThreads(object) == count; });
 }
 
 TEST_F(EventLogReadTest, RecordHasTheWindowsLayout) {

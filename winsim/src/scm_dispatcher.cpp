@@ -67,9 +67,12 @@ bool DeliverControl(std::unique_lock<std::mutex>& lock, DWORD control) {
     if (!scm.connected || !scm.handler || scm.stoppedReported) return false;
     scm.controls.push_back(control);
     unsigned long ticket = ++scm.controlsQueued;
+    const unsigned long dispatcher = scm.dispatchers;
     scm.changed.notify_all();
-    scm.changed.wait(lock, [&] { return scm.controlsHandled >= ticket || !scm.connected; });
-    return scm.controlsHandled >= ticket;
+    scm.changed.wait(lock, [&] {
+        return scm.dispatchers != dispatcher || scm.controlsHandled >= ticket || !scm.connected;
+    });
+    return scm.dispatchers == dispatcher && scm.controlsHandled >= ticket;
 }
 
 }  // namespace winsim::detail
@@ -96,6 +99,7 @@ BOOL StartServiceCtrlDispatcherW(const SERVICE_TABLE_ENTRYW* serviceTable) {
     scm.stoppedReported = false;
     // Controls dropped by an earlier dispatcher are never handled.
     scm.controlsQueued = scm.controlsHandled = 0;
+    ++scm.dispatchers;
     // An own-process service runs the first entry whatever its name.
     StartServiceThread(serviceTable[0].lpServiceProc, scm.services[scm.processService].config.name);
     DispatchControls(scm, lock);

@@ -40,6 +40,7 @@ struct ScmState {
     std::deque<DWORD> controls;  // waiting for the dispatcher thread
     unsigned long controlsQueued = 0;
     unsigned long controlsHandled = 0;
+    unsigned long dispatchers = 0;  // started so far: a ticket is only good with its own
     std::vector<SERVICE_STATUS> reported;
 };
 
