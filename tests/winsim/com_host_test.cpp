@@ -169,10 +169,14 @@ TEST_F(WinsimFirewallTest, InjectedFailuresReturnTheirCode) {
     policy->Release();
 }
 
-// On Windows a stale pointer reads freed memory; winsim names the interface instead.
-TEST_F(WinsimFirewallTest, ReleasePastZeroAbortsNamingTheInterface) {
+// On Windows a stale pointer reads freed memory; winsim names the call instead,
+// before it looks at the arguments.
+TEST_F(WinsimFirewallTest, CallsAfterTheLastReleaseAbortNamingTheMethod) {
     INetFwRule* rule = NewRule();
     EXPECT_EQ(0u, rule->Release());
+    EXPECT_DEATH(rule->get_Protocol(nullptr), "winsim: INetFwRule::get_Protocol after the object's last Release");
+    EXPECT_DEATH(rule->QueryInterface(IID_IUnknown, nullptr), "winsim: INetFwRule::QueryInterface after the obj");
+    EXPECT_DEATH(rule->AddRef(), "winsim: INetFwRule::AddRef past zero");
     EXPECT_DEATH(rule->Release(), "winsim: INetFwRule::Release past zero");
 }
 

@@ -76,8 +76,8 @@ void ComObjectReleased(ComBase* object) {
     if (Buried().objects.size() > Graveyard::kBound) Buried().objects.pop_front();
 }
 
-void ComMisuse(const char* interfaceName, const char* method, const char* what) {
-    std::fprintf(stderr, "winsim: %s::%s %s\n", interfaceName, method, what);
+void ComMisuse(const char* call, const char* what) {
+    std::fprintf(stderr, "winsim: %s %s\n", call, what);
     std::fflush(stderr);
     std::abort();
 }

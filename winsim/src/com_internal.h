@@ -17,12 +17,13 @@ public:
 
 // Counts winsim COM objects alive, for the reference-count checks of tests.
 // A released object is kept (not freed) until Reset, so that a call through a
-// stale pointer still reaches it and can be named instead of reading freed memory.
+// stale pointer still reaches it and aborts naming the call instead of reading
+// freed memory.
 void ComObjectCreated();
 void ComObjectReleased(ComBase* object);
 
-// A call that Windows would answer with a crash: names it and aborts.
-[[noreturn]] void ComMisuse(const char* interfaceName, const char* method, const char* what);
+// A call that Windows would answer with a crash: names it ("Interface::method") and aborts.
+[[noreturn]] void ComMisuse(const char* call, const char* what);
 
 // Creates an object of one of winsim's classes and hands the caller the
 // interface riid of it; REGDB_E_CLASSNOTREG for any other class.

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "com_internal.h"
@@ -85,6 +86,9 @@ public:
         return E_NOINTERFACE;
     }
 
+    // The last reference is gone.
+    bool Released() const { return refs_ == 0; }
+
 protected:
     // On Windows the thread's last CoUninitialize unloads the object's DLL:
     // winsim refuses a method called after it.
@@ -92,8 +96,16 @@ protected:
         DWORD mode = 0;
         return winsim::detail::ThreadApartment(&mode) ? S_OK : CO_E_NOTINITIALIZED;
     }
-    // A counted call of the method, refused without COM or by an injected failure.
-    static HRESULT Called(const char* method) {
+    // On Windows a method of a released object runs on freed memory: winsim
+    // stops first, before any argument is looked at.
+    void Alive(const char* method) const {
+        if (Released()) winsim::detail::ComMisuse(method, "after the object's last Release");
+    }
+    // A counted call of the method, refused for a missing out-pointer (not
+    // counted), without COM or by an injected failure.
+    HRESULT Called(const char* method, bool pointersGiven = true) const {
+        Alive(method);
+        if (!pointersGiven) return E_POINTER;
         const HRESULT usable = Usable();
         return FAILED(usable) ? usable : Injected(method);
     }
@@ -109,8 +121,10 @@ private:
     // AddRef and Release have no result to refuse with; where Windows would
     // run into freed memory or an unloaded DLL, winsim stops.
     void Check(const char* method, ULONG count) const {
-        if (count == 0) winsim::detail::ComMisuse(interface_, method, "past zero: the object is already released");
-        if (FAILED(Usable())) winsim::detail::ComMisuse(interface_, method, "after the thread's last CoUninitialize");
+        const char* misuse = count == 0         ? "past zero: the object is already released"
+                             : FAILED(Usable()) ? "after the thread's last CoUninitialize"
+                                                : nullptr;
+        if (misuse) winsim::detail::ComMisuse((std::string(interface_) + "::" + method).c_str(), misuse);
     }
 
     const char* interface_;
@@ -319,7 +333,8 @@ private:
     }
     // A property call goes into the journal with the caller's apartment,
     // whatever its outcome; without COM there is no apartment to call from.
-    static HRESULT Enter(const char* method) {
+    HRESULT Enter(const char* method) const {
+        Alive(method);
         DWORD apartment = 0;
         if (!winsim::detail::ThreadApartment(&apartment)) return CO_E_NOTINITIALIZED;
         std::lock_guard<std::mutex> lock(Store().mutex);
@@ -364,8 +379,7 @@ public:
         return Answer("IEnumVARIANT::QueryInterface", riid, IID_IEnumVARIANT, false, ppv);
     }
     HRESULT STDMETHODCALLTYPE Next(ULONG celt, VARIANT* rgVar, ULONG* pCeltFetched) override {
-        if (!rgVar || (celt > 1 && !pCeltFetched)) return E_POINTER;
-        const HRESULT called = Called("IEnumVARIANT::Next");
+        const HRESULT called = Called("IEnumVARIANT::Next", rgVar && (celt <= 1 || pCeltFetched));
         if (FAILED(called)) return called;
         ULONG fetched = 0;
         for (; fetched < celt && next_ < rules_.size(); ++fetched, ++next_) {
@@ -407,19 +421,18 @@ public:
     WINSIM_DISPATCH_NOT_USED
 
     HRESULT STDMETHODCALLTYPE get_Count(LONG* count) override {
-        if (!count) return E_POINTER;
-        const HRESULT called = Called("INetFwRules::get_Count");
+        const HRESULT called = Called("INetFwRules::get_Count", count != nullptr);
         if (FAILED(called)) return called;
         std::lock_guard<std::mutex> lock(Store().mutex);
         *count = static_cast<LONG>(Store().rules.size());
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE Add(INetFwRule* rule) override {
-        if (!rule) return E_POINTER;
-        const HRESULT called = Called("INetFwRules::Add");
+        const HRESULT called = Called("INetFwRules::Add", rule != nullptr);
         if (FAILED(called)) return called;
         Rule* own = dynamic_cast<Rule*>(rule);
         if (!own) Unimplemented("INetFwRules::Add", "a rule object of another implementation");
+        if (own->Released()) winsim::detail::ComMisuse("INetFwRules::Add", "given a rule after its last Release");
         FirewallRule data = own->Data();
         if (data.name.empty()) return E_INVALIDARG;
         std::lock_guard<std::mutex> lock(Store().mutex);
@@ -429,9 +442,8 @@ public:
     WINSIM_NOT_USED(Remove, (BSTR))
     WINSIM_NOT_USED(Item, (BSTR, INetFwRule**))
     HRESULT STDMETHODCALLTYPE get__NewEnum(IUnknown** newEnum) override {
-        if (!newEnum) return E_POINTER;
-        *newEnum = nullptr;
-        const HRESULT called = Called("INetFwRules::get__NewEnum");
+        if (newEnum) *newEnum = nullptr;
+        const HRESULT called = Called("INetFwRules::get__NewEnum", newEnum != nullptr);
         if (FAILED(called)) return called;
         std::vector<RulePtr> snapshot;
         {
@@ -453,8 +465,7 @@ public:
     WINSIM_DISPATCH_NOT_USED
 
     HRESULT STDMETHODCALLTYPE get_CurrentProfileTypes(LONG* profiles) override {
-        if (!profiles) return E_POINTER;
-        const HRESULT called = Called("INetFwPolicy2::get_CurrentProfileTypes");
+        const HRESULT called = Called("INetFwPolicy2::get_CurrentProfileTypes", profiles != nullptr);
         if (FAILED(called)) return called;
         *profiles = NET_FW_PROFILE2_PRIVATE;
         return S_OK;
@@ -470,9 +481,8 @@ public:
     WINSIM_NOT_USED(get_UnicastResponsesToMulticastBroadcastDisabled, (NET_FW_PROFILE_TYPE2, VARIANT_BOOL*))
     WINSIM_NOT_USED(put_UnicastResponsesToMulticastBroadcastDisabled, (NET_FW_PROFILE_TYPE2, VARIANT_BOOL))
     HRESULT STDMETHODCALLTYPE get_Rules(INetFwRules** rules) override {
-        if (!rules) return E_POINTER;
-        *rules = nullptr;
-        const HRESULT called = Called("INetFwPolicy2::get_Rules");
+        if (rules) *rules = nullptr;
+        const HRESULT called = Called("INetFwPolicy2::get_Rules", rules != nullptr);
         if (FAILED(called)) return called;
         *rules = new Rules();
         return S_OK;
