@@ -178,7 +178,7 @@ TEST_F(InstallHostTest, InstallOverAStoppedServiceCreatesItAfresh) {
     EXPECT_EQ(kDescription, config.description);
 }
 
-TEST_F(InstallHostTest, ServiceHeldOpenElsewhereStaysMarkedAndGetsTheDescription) {
+TEST_F(InstallHostTest, ServiceHeldOpenElsewhereStaysMarkedAndItsDescriptionIsRefused) {
     Register(L"C:\\old.exe", SERVICE_STOPPED);
     SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
     SC_HANDLE held = OpenServiceW(manager, KESTROVE_SERVICE_NAME, SERVICE_QUERY_STATUS);
@@ -188,7 +188,8 @@ TEST_F(InstallHostTest, ServiceHeldOpenElsewhereStaysMarkedAndGetsTheDescription
     winsim::ServiceConfig config = Config();
     EXPECT_TRUE(config.markedForDelete);
     EXPECT_EQ(L"C:\\old.exe", config.binaryPath);
-    EXPECT_EQ(kDescription, config.description);
+    EXPECT_EQ(1, winsim::CallCount("ChangeServiceConfig2W"));
+    EXPECT_EQ(L"", config.description);  // tried, and refused for the marked service
     CloseServiceHandle(held);
     CloseServiceHandle(manager);
     EXPECT_FALSE(Registered());

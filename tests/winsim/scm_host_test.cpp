@@ -138,6 +138,9 @@ TEST_F(ScmHostTest, DeletedRunningServiceGoesOnceStoppedAndClosed) {
     ASSERT_TRUE(winsim::GetServiceConfig(kName, &config));
     EXPECT_TRUE(config.markedForDelete);
     EXPECT_EQ(static_cast<DWORD>(SERVICE_DISABLED), config.startType);
+    SERVICE_DESCRIPTIONW description{const_cast<LPWSTR>(L"Late.")};
+    EXPECT_FALSE(ChangeServiceConfig2W(service, SERVICE_CONFIG_DESCRIPTION, &description));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_SERVICE_MARKED_FOR_DELETE), GetLastError());
     CloseServiceHandle(service);
     EXPECT_TRUE(winsim::GetServiceConfig(kName, &config));
     winsim::SetServiceState(kName, SERVICE_STOPPED);

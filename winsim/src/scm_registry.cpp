@@ -233,6 +233,7 @@ BOOL ChangeServiceConfig2W(SC_HANDLE service, DWORD infoLevel, LPVOID info) {
     ServiceRecord* record = ServiceWithRight(scm, service, SERVICE_CHANGE_CONFIG);
     if (!record) return FALSE;
     if (!info) return FailWith<BOOL>(ERROR_INVALID_PARAMETER, FALSE);
+    if (record->config.markedForDelete) return FailWith<BOOL>(ERROR_SERVICE_MARKED_FOR_DELETE, FALSE);
     // A null text leaves the description as it is; an empty one removes it.
     LPCWSTR text = static_cast<SERVICE_DESCRIPTIONW*>(info)->lpDescription;
     if (text) record->config.description = text;
