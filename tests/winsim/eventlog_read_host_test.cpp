@@ -203,6 +203,10 @@ TEST_F(EventLogReadTest, SequentialReadsStartAtTheOldestAndGoOnAfterNewWrites) {
     Read later = ReadOne(log_, kSequential, 0);
     ASSERT_EQ(0u, later.error);
     EXPECT_EQ(3u, NumberOf(later.bytes));
+    Append(4);
+    Append(5);
+    winsim::DiscardOldestEventLogRecords(L"Security", 3);  // 4, the next to read, is overwritten
+    EXPECT_DEATH(ReadWith(log_, kSequential, 0, 4096), "ReadEventLogW .*next record has been overwritten");
 }
 
 TEST_F(EventLogReadTest, EachHandleHasItsOwnPosition) {
@@ -233,18 +237,22 @@ TEST_F(EventLogReadTest, SeekToARecordThatIsNotThereIsAnInvalidParameter) {
     EXPECT_EQ(static_cast<DWORD>(ERROR_HANDLE_EOF), ReadWith(log_, kSequential, 0, 200).error);
 }
 
-TEST_F(EventLogReadTest, FlagsMustNameOneModeAndOneDirection) {
+TEST_F(EventLogReadTest, FlagsMustNameOneModeAndOneDirectionAndNothingElse) {
     Append(1);
     ASSERT_NE(nullptr, Open());
     const DWORD both = EVENTLOG_FORWARDS_READ | EVENTLOG_BACKWARDS_READ;
     const DWORD refused[] = {EVENTLOG_SEEK_READ | EVENTLOG_SEQUENTIAL_READ | EVENTLOG_FORWARDS_READ,
                              EVENTLOG_FORWARDS_READ, EVENTLOG_SEEK_READ, EVENTLOG_SEEK_READ | both,
-                             EVENTLOG_SEQUENTIAL_READ | both};
+                             EVENTLOG_SEQUENTIAL_READ | both, kSeek | 0x10, kSequential | 0x80000000u};
     for (DWORD flags : refused) {
         SCOPED_TRACE(flags);
         EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), ReadWith(log_, flags, 1, 200).error);
     }
-    EXPECT_EQ(0u, ReadOne(log_, kSeek, 1).error);  // the position was not moved by a refused read
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), ReadWith(log_, kSeek, 1, 0x80000).error);
+    // The largest buffer is taken, and refused reads left the position at the oldest.
+    Read first = ReadWith(log_, kSequential, 0, 0x7FFFF);
+    ASSERT_EQ(0u, first.error);
+    EXPECT_EQ(1u, NumberOf(first.bytes));
 }
 
 TEST_F(EventLogReadTest, EveryWritePulsesTheRegisteredEventUntilTheHandleCloses) {

@@ -18,6 +18,9 @@ using winsim::detail::InjectedFailure;
 using winsim::detail::LowerCase;
 
 const DWORD kFixedPart = sizeof(EVENTLOGRECORD);
+const DWORD kReadFlags =
+    EVENTLOG_SEQUENTIAL_READ | EVENTLOG_SEEK_READ | EVENTLOG_FORWARDS_READ | EVENTLOG_BACKWARDS_READ;
+const DWORD kMaxReadBuffer = 0x7FFFF;  // ReadEventLogW's largest buffer
 
 struct Log {
     DWORD oldest = 1;  // number of records[0]; the next number is oldest + size
@@ -193,7 +196,8 @@ BOOL ReadEventLogW(HANDLE eventLog, DWORD readFlags, DWORD recordOffset, LPVOID 
     bool sequential = readFlags & EVENTLOG_SEQUENTIAL_READ;
     bool forwards = readFlags & EVENTLOG_FORWARDS_READ;
     bool backwards = readFlags & EVENTLOG_BACKWARDS_READ;
-    if (seek == sequential || forwards == backwards || !buffer || !bytesRead || !minBytesNeeded) {
+    if (seek == sequential || forwards == backwards || (readFlags & ~kReadFlags) || bytesToRead > kMaxReadBuffer ||
+        !buffer || !bytesRead || !minBytesNeeded) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
@@ -207,8 +211,11 @@ BOOL ReadEventLogW(HANDLE eventLog, DWORD readFlags, DWORD recordOffset, LPVOID 
             return FALSE;
         }
         number = recordOffset;
-    } else if (reader->next == 0 || OlderThanOldest(*log, number)) {
-        number = log->oldest;  // the first read, or its record has been overwritten
+    } else if (reader->next == 0) {
+        number = log->oldest;  // the first read
+    } else if (OlderThanOldest(*log, number)) {
+        // Where Windows goes on then is not documented.
+        winsim::detail::Unimplemented("ReadEventLogW", "a sequential read whose next record has been overwritten");
     }
     if (!Holds(*log, number)) {
         SetLastError(ERROR_HANDLE_EOF);

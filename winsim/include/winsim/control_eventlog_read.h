@@ -31,7 +31,8 @@ DWORD AppendEventLogRecord(const std::wstring& log, const EventLogEntry& entry);
 DWORD AppendRawEventLogRecord(const std::wstring& log, const std::vector<BYTE>& content);
 
 // Drops the oldest records, as a full log that overwrites does; record
-// numbers go on from where they were.
+// numbers go on from where they were. A sequential read whose next record was
+// dropped aborts: where Windows goes on then is not modelled.
 void DiscardOldestEventLogRecords(const std::wstring& log, DWORD count);
 
 // Makes the next ReadEventLogW that succeeds report `bytes` fewer in
