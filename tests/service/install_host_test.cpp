@@ -69,10 +69,16 @@ protected:
     }
 };
 
-TEST_F(InstallHostTest, PathWithBlanksIsRegisteredQuoted) {
-    winsim::SetModuleImage("C:\\Program Files\\RDP Kestrove\\RDPKestroveservice.exe");
-    Run(InstallService);
-    EXPECT_EQ(L"\"C:\\Program Files\\RDP Kestrove\\RDPKestroveservice.exe\"", Config().binaryPath);
+// The longest own path taken, 260 characters, is registered whole; one with blanks quoted.
+TEST_F(InstallHostTest, PathOf260CharactersIsRegisteredWholeAndQuotedWithBlanks) {
+    for (const std::string folder : {"C:\\Program Files\\RDP Kestrove\\", "C:\\RDPKestrove\\"}) {
+        SetUp();
+        const std::string path = folder + std::string(260 - folder.size() - 4, 'k') + ".exe";
+        winsim::SetModuleImage(path);
+        Run(InstallService);
+        const std::wstring whole(path.begin(), path.end());
+        EXPECT_EQ(folder.find(' ') != std::string::npos ? L"\"" + whole + L"\"" : whole, Config().binaryPath);
+    }
 }
 
 TEST_F(InstallHostTest, InstallOnAFreshMachineRegistersTheServiceWithoutWaiting) {
