@@ -216,17 +216,15 @@ BOOL WINAPI Report(HANDLE source, WORD type, WORD category, DWORD eventId, PSID 
 }  // namespace
 
 // The import pointers the programs call through.
-extern "C" {
-decltype(&::OpenEventLogW) __imp_OpenEventLogW = OpenLog;
-decltype(&::CloseEventLog) __imp_CloseEventLog = CloseLog;
-decltype(&::GetOldestEventLogRecord) __imp_GetOldestEventLogRecord = OldestRecord;
-decltype(&::GetNumberOfEventLogRecords) __imp_GetNumberOfEventLogRecords = RecordCount;
-decltype(&::NotifyChangeEventLog) __imp_NotifyChangeEventLog = NotifyChange;
-decltype(&::ReadEventLogW) __imp_ReadEventLogW = ReadLog;
-decltype(&::RegisterEventSourceW) __imp_RegisterEventSourceW = RegisterSource;
-decltype(&::DeregisterEventSource) __imp_DeregisterEventSource = DeregisterSource;
-decltype(&::ReportEventW) __imp_ReportEventW = Report;
-}
+KESTROVE_IMPORT(OpenEventLogW, 8) = OpenLog;
+KESTROVE_IMPORT(CloseEventLog, 4) = CloseLog;
+KESTROVE_IMPORT(GetOldestEventLogRecord, 8) = OldestRecord;
+KESTROVE_IMPORT(GetNumberOfEventLogRecords, 8) = RecordCount;
+KESTROVE_IMPORT(NotifyChangeEventLog, 8) = NotifyChange;
+KESTROVE_IMPORT(ReadEventLogW, 28) = ReadLog;
+KESTROVE_IMPORT(RegisterEventSourceW, 8) = RegisterSource;
+KESTROVE_IMPORT(DeregisterEventSource, 4) = DeregisterSource;
+KESTROVE_IMPORT(ReportEventW, 36) = Report;
 
 namespace doubles {
 

@@ -321,9 +321,7 @@ HRESULT WINAPI CreateInstance(REFCLSID clsid, LPUNKNOWN outer, DWORD context, RE
 
 }  // namespace
 
-extern "C" {
-decltype(&::CoCreateInstance) __imp_CoCreateInstance = CreateInstance;
-}
+KESTROVE_IMPORT(CoCreateInstance, 20) = CreateInstance;
 
 namespace doubles {
 

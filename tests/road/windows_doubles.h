@@ -7,7 +7,26 @@
 #include <windows.h>
 
 #include <string>
+#include <type_traits>
 #include <vector>
+
+// Defines the import pointer through which the programs call `function`. On
+// 32-bit Windows its name carries the stdcall argument bytes: a wrong count
+// would leave the real import in place, so it is checked against the
+// declaration.
+#if defined(__i386__)
+namespace doubles {
+template <typename R, typename... A>
+constexpr unsigned StackBytes(R(WINAPI*)(A...)) {
+    return (0u + ... + (((std::is_reference_v<A> ? sizeof(void*) : sizeof(A)) + 3) / 4 * 4));
+}
+}  // namespace doubles
+#define KESTROVE_IMPORT(function, bytes)                                                      \
+    static_assert(doubles::StackBytes(&::function) == bytes, #function " takes other bytes"); \
+    decltype(&::function) function##Import __asm__("__imp__" #function "@" #bytes)
+#else
+#define KESTROVE_IMPORT(function, bytes) decltype(&::function) function##Import __asm__("__imp_" #function)
+#endif
 
 namespace doubles {
 
