@@ -1,6 +1,13 @@
 # Shell functions of the scripts that drive the programs under Wine: the
 # 64-bit Wine, or the 32-bit one when WINEARCH is win32. The caller exports
-# WINEPREFIX, then sources this file.
+# WINEPREFIX (made absolute here) and defines fail, then sources this file.
+absolute() {
+    case $1 in
+    /*) printf '%s\n' "$1" ;;
+    *) printf '%s\n' "$PWD/$1" ;;
+    esac
+}
+WINEPREFIX=$(absolute "$WINEPREFIX")
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 if [ "${WINEARCH:-}" = win32 ]; then
@@ -11,9 +18,29 @@ else
     wineserver=/usr/lib/wine/wineserver64
 fi
 service_name="RDP Kestrove"
+service_key='HKLM\System\CurrentControlSet\Services\RDP Kestrove'
 
-# A Wine program's output without Wine's messages and carriage returns.
-run() { "$wine" "$@" 2>/dev/null | tr -d '\r'; }
+# Runs FUNCTION when the script ends, also by INT, TERM or HUP (dash runs no
+# EXIT trap on a signal); FUNCTION runs to its end, whatever fails in it.
+on_exit() {
+    trap "set +e; trap '' INT TERM HUP; $1" EXIT
+    trap 'exit 130' INT
+    trap 'exit 143' TERM
+    trap 'exit 129' HUP
+}
+
+# A prefix is ready once wineboot has succeeded in it, which the marker records.
+prefix_ready() { [ -f "$WINEPREFIX/.kestrove-booted" ]; }
+boot_prefix() {
+    mkdir -p "$WINEPREFIX" && "$wine" wineboot --init && "$wineserver" -w && : >"$WINEPREFIX/.kestrove-booted"
+}
+
+# A Wine program's output without Wine's messages and carriage returns, and
+# its exit status, which fd 5 carries past the pipe.
+run() {
+    { code=$({ { "$wine" "$@" 2>/dev/null 5>&- 6>&-; echo $? >&5; } | tr -d '\r' >&6; } 5>&1); } 6>&1
+    return "$code"
+}
 
 service_state() { run sc query "$service_name" | sed -n -E 's/^ +STATE +: [0-9]+ +([A-Z_]+).*/\1/p'; }
 
@@ -27,9 +54,53 @@ wait_for_state() {
     done
 }
 
+# The value's data as "reg query" shows it: the text after its name and type.
+value_of() {
+    grep -E "^ +$2 +REG_" "$1" | sed -E "s/^ +$2 +REG_[A-Z_]+ +//"
+}
+expect_value() {
+    actual=$(value_of "$1" "$2")
+    [ "$actual" = "$3" ] || fail "$2 is '$actual', expected '$3'"
+}
+
+# EXE -install, leaving its lines in DIR/install.out: those of a successful install.
+check_install() {
+    run "$1" -install >"$2/install.out"
+    status=$?
+    [ $status -eq 255 ] || fail "-install exited with $status"
+    printf '\n\n\n\nMirdal Software - RDP Kestrove Service\n\nDescription: Protects your Remote Desktop Server from brute-force logon attacks.\nInitializing... Initializing... \nThe process has completed successfully.Installing service...Success!\nThe process has completed successfully.' >"$2/install.expected"
+    cmp -s "$2/install.out" "$2/install.expected" || {
+        diff "$2/install.expected" "$2/install.out" >&2
+        fail "-install printed other lines"
+    }
+}
+
+# The service's key as -install writes it for the program at WINDOWS_PATH,
+# left in DIR/registration.
+check_registration() {
+    run reg query "$service_key" >"$2/registration"
+    expect_value "$2/registration" Type 0x10
+    expect_value "$2/registration" Start 0x2
+    expect_value "$2/registration" ErrorControl 0x0
+    expect_value "$2/registration" ImagePath "$1"
+    expect_value "$2/registration" DisplayName "$service_name"
+    expect_value "$2/registration" ObjectName LocalSystem
+    expect_value "$2/registration" Description "Protects your Remote Desktop Server from brute-force logon attacks."
+}
+
+# EXE -uninstall of a stopped service: its lines, then its key and the service gone.
+check_uninstall() {
+    run "$1" -uninstall
+    status=$?
+    [ $status -eq 255 ] || fail "-uninstall exited with $status"
+    if run reg query "$service_key" >/dev/null; then fail "the registration is still there"; fi
+    if run sc query "$service_name" | grep -q STATE; then fail "the service control manager still knows the service"; fi
+}
+
 # Wine starts every automatic-start service when a session begins and ends the
 # session, services included, when its last program exits. A console reading
-# from a pipe in DIR keeps one session alive until session_end.
+# from a pipe in DIR keeps one session alive until session_end, which ends
+# every program of the prefix.
 session_begin() {
     mkfifo "$1/keeper"
     "$wine" cmd <"$1/keeper" >/dev/null 2>&1 &
@@ -38,4 +109,5 @@ session_begin() {
 session_end() {
     exec 3>&-
     "$wineserver" -k 2>/dev/null
+    "$wineserver" -w
 }

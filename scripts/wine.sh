@@ -17,9 +17,7 @@ case "$command" in
       exit 1
     fi
     if [ -d "$WINEPREFIX" ]; then "$wineserver" -k 2>/dev/null || true; rm -rf "$WINEPREFIX"; fi
-    mkdir -p "$WINEPREFIX"
-    "$wine" wineboot --init
-    "$wineserver" -w
+    boot_prefix
     ;;
   run)
     exec "$wine" "$@"
