@@ -221,7 +221,7 @@ protected:
     static void StartSupervisor() {
         ::testing::internal::CaptureStdout();
         HANDLE supervisor = CreateThread(nullptr, 0, WorkerSupervisorThread, nullptr, 0, nullptr);
-        ASSERT_NE(nullptr, supervisor);
+        EXPECT_NE(nullptr, supervisor);
         CloseHandle(supervisor);
     }
 };
@@ -230,8 +230,9 @@ TEST_F(SupervisorHostTest, EndedWorkerIsReplacedAfterTheRestartMessageAndFiveSec
     // The first worker cannot open the Security log and ends.
     winsim::FailCall("OpenEventLogW", ERROR_ACCESS_DENIED);
     StartSupervisor();
-    ASSERT_TRUE(testsupport::Eventually([] { return winsim::OpenEventLogHandles() == 1; }));
+    bool watching = testsupport::Eventually([] { return winsim::OpenEventLogHandles() == 1; });
     std::string output = ::testing::internal::GetCapturedStdout();
+    ASSERT_TRUE(watching) << output;
     EXPECT_EQ(2, winsim::CallCount("OpenEventLogW"));
     EXPECT_EQ(3, winsim::CallCount("CreateThread")) << "the supervisor and two workers";
     EXPECT_EQ(2, winsim::OpenKernelHandles()) << "the second worker and its event: the first one's handle is closed";
@@ -282,8 +283,9 @@ TEST_F(SupervisorHostTest, ClearedLogEndsTheWorkerAndTheNextStartsAfterItsNewest
 TEST_F(SupervisorHostTest, WorkerThatCannotBeCreatedCountsAsEnded) {
     winsim::FailCall("CreateThread", ERROR_NOT_ENOUGH_MEMORY, 2);
     StartSupervisor();
-    ASSERT_TRUE(testsupport::Eventually([] { return winsim::OpenEventLogHandles() == 1; }));
+    bool watching = testsupport::Eventually([] { return winsim::OpenEventLogHandles() == 1; });
     std::string output = ::testing::internal::GetCapturedStdout();
+    ASSERT_TRUE(watching) << output;
     EXPECT_EQ(0u, output.find(kRestart)) << output;
     // No poll of a handle it never got: the restart delay comes first.
     ASSERT_FALSE(winsim::SleepCalls().empty());
