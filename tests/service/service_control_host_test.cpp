@@ -120,6 +120,12 @@ TEST_P(ServiceStopHostTest, StopRecordThenStopPendingTwiceThenStopped) {
     HANDLE stopEvent = g_serviceStopEvent;
     ASSERT_TRUE(winsim::SendServiceControl(GetParam()));
     WaitForDispatcher();
+    // One more reaching the handler after STOPPED (sent before that report)
+    // only reports the status again, to a manager that no longer listens.
+    int reports = winsim::CallCount("SetServiceStatus");
+    ServiceCtrlHandler(GetParam());
+    EXPECT_EQ(reports + 1, winsim::CallCount("SetServiceStatus"));
+    EXPECT_EQ(static_cast<DWORD>(SERVICE_STOPPED), g_serviceStatus.dwCurrentState);
     // The handler's three steps in their order, before ServiceMain goes on (3 started, 4 stopped).
     EXPECT_EQ((std::vector<std::string>{"status START_PENDING", "status RUNNING", "record 3", "record 4",
                                         "status STOP_PENDING", "set stop", "status STOP_PENDING", "status STOPPED"}),
