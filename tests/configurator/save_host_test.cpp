@@ -6,7 +6,14 @@ using testsupport::ConfiguratorUiTest;
 using testing::AllOf;
 using testing::HasSubstr;
 
-using SaveSettingsTest = ConfiguratorUiTest;
+class SaveSettingsTest : public ConfiguratorUiTest {
+protected:
+    // A save closes every key it opened.
+    void TearDown() override {
+        EXPECT_EQ(0, winsim::RegistryOpenHandles()) << "a registry key left open";
+        ConfiguratorUiTest::TearDown();
+    }
+};
 
 TEST_F(SaveSettingsTest, WithoutTheSmtpTabOnlyTheMainKeyIsWritten) {
     SetAllSmtp();

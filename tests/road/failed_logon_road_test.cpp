@@ -109,10 +109,10 @@ protected:
         return GetCapturedStdout();
     }
 
-    void StartWorker() {
+    // True once the worker watches the log.
+    bool StartWorker() {
         worker_ = CreateThread(nullptr, 0, WorkerThread, const_cast<wchar_t*>(L"Security"), 0, nullptr);
-        ASSERT_NE(nullptr, worker_);
-        ASSERT_TRUE(testsupport::Eventually([] { return doubles::WatchingReaders() == 1; }));
+        return worker_ && testsupport::Eventually([] { return doubles::WatchingReaders() == 1; });
     }
     // A read failure ends the worker; returns its exit code.
     DWORD EndWorker() {
@@ -133,8 +133,10 @@ protected:
         log_ = OpenEventLogW(nullptr, L"Security");
         ASSERT_NE(nullptr, log_);
         Capture();
-        ASSERT_EQ(0u, SeekToLastRecord(log_));
-        ASSERT_EQ("", Captured());
+        DWORD status = SeekToLastRecord(log_);
+        std::string out = Captured();
+        ASSERT_EQ(0u, status) << out;
+        ASSERT_EQ("", out);
     }
 
     std::string Dump() {
@@ -151,28 +153,46 @@ protected:
 
 TEST_F(FailedLogonRoadTest, FifthRemoteFailureFromOneAddressIsBlockedOnceAndRecorded) {
     Append(FailedLogon(L"203.0.113.50", 10));  // newest when the worker starts: never counted
+    // Only results are kept while stdout is captured; the checks follow its end.
     Capture();
-    StartWorker();
+    bool started = StartWorker();
 
     Append(FailedLogon(L"203.0.113.50", 10));
     Append(FailedLogon(L"198.51.100.77", 10));
     Append(FailedLogon(L"203.0.113.50", 10));
     Append(FailedLogon(L"203.0.113.50", 3));  // a network logon: not counted
     Append(FailedLogon(L"203.0.113.50", 10));
-    ASSERT_TRUE(WaitUntilDoneWith(Append(FailedLogon(L"203.0.113.50", 10))));
-    EXPECT_EQ(4, CountOf("203.0.113.50"));
-    EXPECT_EQ(1, CountOf("198.51.100.77"));
-    EXPECT_EQ(0, CountOf("192.0.2.99"));
-    EXPECT_TRUE(doubles::FirewallRules().empty());
-    EXPECT_TRUE(doubles::ApplicationLog().empty());
+    bool fourth = started && WaitUntilDoneWith(Append(FailedLogon(L"203.0.113.50", 10)));
+    int counts[] = {CountOf("203.0.113.50"), CountOf("198.51.100.77"), CountOf("192.0.2.99")};
+    bool nothingBlocked = doubles::FirewallRules().empty() && doubles::ApplicationLog().empty();
 
-    ASSERT_TRUE(WaitUntilDoneWith(Append(FailedLogon(L"203.0.113.50", 10))));  // the fifth
+    bool fifth = fourth && WaitUntilDoneWith(Append(FailedLogon(L"203.0.113.50", 10)));
     std::vector<doubles::FirewallRule> rules = doubles::FirewallRules();
+    std::vector<doubles::ReportedEvent> records = doubles::ApplicationLog();
+    int openSources = doubles::OpenEventSources();
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+
+    // The sixth finds the rule in place.
+    bool sixth = fifth && WaitUntilDoneWith(Append(FailedLogon(L"203.0.113.50", 10)));
+    int sixthCount = CountOf("203.0.113.50");
+    size_t rulesAfterSixth = doubles::FirewallRules().size();
+    size_t recordsAfterSixth = doubles::ApplicationLog().size();
+
+    // A read failure ends the worker, which closes the log.
+    DWORD code = EndWorker();
+    std::string out = Captured();
+
+    ASSERT_TRUE(fourth) << out;
+    EXPECT_EQ(4, counts[0]);
+    EXPECT_EQ(1, counts[1]);
+    EXPECT_EQ(0, counts[2]);
+    EXPECT_TRUE(nothingBlocked);
+
+    ASSERT_TRUE(fifth) << out;  // the fifth
     ASSERT_EQ(1u, rules.size());
     const doubles::FirewallRule& rule = rules[0];
     EXPECT_EQ(L"Mirdal Software - RDP Kestrove", rule.name);
-    SYSTEMTIME now;
-    GetLocalTime(&now);
     WCHAR date[512];
     ASSERT_NE(0, GetDateFormatW(LOCALE_USER_DEFAULT, DATE_LONGDATE, &now, nullptr, date, 512));
     EXPECT_EQ(std::wstring(L"203.0.113.50 blocked on ") + date, rule.description);
@@ -184,27 +204,22 @@ TEST_F(FailedLogonRoadTest, FifthRemoteFailureFromOneAddressIsBlockedOnceAndReco
     EXPECT_EQ(0, rule.action);        // block
     EXPECT_TRUE(rule.enabled);
     EXPECT_EQ(0x1FFu, rule.set);      // all nine put
-    std::vector<doubles::ReportedEvent> records = doubles::ApplicationLog();
     ASSERT_EQ(1u, records.size());
     EXPECT_EQ(KESTROVE_EVENT_SOURCE, records[0].source);
     EXPECT_EQ(EVENTLOG_INFORMATION_TYPE, records[0].type);
     EXPECT_EQ(0, records[0].category);
     EXPECT_EQ(static_cast<DWORD>(KESTROVE_EVENT_BLOCKED), records[0].eventId);
     EXPECT_EQ(std::vector<std::wstring>{L"203.0.113.50"}, records[0].strings);
-    EXPECT_EQ(0, doubles::OpenEventSources());
+    EXPECT_EQ(0, openSources);
     WCHAR program[MAX_PATH] = {0};
     GetModuleFileNameW(nullptr, program, MAX_PATH);
     EXPECT_EQ(program, testsupport::GetRegistryString(kServiceSourceKey, L"EventMessageFile"));
 
-    // The sixth finds the rule in place.
-    ASSERT_TRUE(WaitUntilDoneWith(Append(FailedLogon(L"203.0.113.50", 10))));
-    EXPECT_EQ(6, CountOf("203.0.113.50"));
-    EXPECT_EQ(1u, doubles::FirewallRules().size());
-    EXPECT_EQ(1u, doubles::ApplicationLog().size());
-
-    // A read failure ends the worker, which closes the log.
-    EXPECT_EQ(0u, EndWorker());
-    std::string out = Captured();
+    ASSERT_TRUE(sixth) << out;
+    EXPECT_EQ(6, sixthCount);
+    EXPECT_EQ(1u, rulesAfterSixth);
+    EXPECT_EQ(1u, recordsAfterSixth);
+    EXPECT_EQ(0u, code);
     EXPECT_NE(std::string::npos, out.find("Found a match for IP in existing rules.\r\n"));
     std::string tail = "ReadEventLog failed with 5.\nReadRecord (priming read) failed.\nDumpNewRecords failed.\n"
                        "\r\nExiting WorkerThread()...\r\n";

@@ -283,7 +283,7 @@ TEST_F(FirewallMailTest, NoticeFollowsTheBlockRecordWhenSwitchedOn) {
     ASSERT_TRUE(peer.Listening());
     peer.OnConnection([&] { recordsAtConnection = winsim::ApplicationLog().size(); });
     UseServer(testsupport::Loopback("5.2").c_str());
-    g_settings.EmailNotifyOnBlock = 1;
+    g_settings.EmailNotifyOnBlock = 2;  // any value but 0 is on
     Add(0);
     ASSERT_TRUE(peer.WaitForClientClose());
     EXPECT_EQ(1u, recordsAtConnection);  // the record was written before the mail connected

@@ -26,12 +26,12 @@ protected:
         if (module_) FreeLibrary(module_);
         RegDeleteTreeW(HKEY_LOCAL_MACHINE, kLogKey);
     }
-    static void SetMessageFile(const std::wstring& value) {
+    static void SetMessageFile(const std::wstring& value, bool terminated = true) {
         HKEY key = nullptr;
         ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyW(HKEY_LOCAL_MACHINE, kSourceKey, &key));
         EXPECT_EQ(ERROR_SUCCESS,
                   RegSetValueExW(key, L"EventMessageFile", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                                 static_cast<DWORD>((value.size() + 1) * sizeof(WCHAR))));
+                                 static_cast<DWORD>((value.size() + (terminated ? 1 : 0)) * sizeof(WCHAR))));
         RegCloseKey(key);
     }
     // Looks the test source up; returns the console output.
@@ -76,6 +76,12 @@ TEST_F(LookupMessageFileTest, OnlyTheFirstOfTwoFilesIsLoaded) {
 
 TEST_F(LookupMessageFileTest, LeadingSemicolonsAreSkipped) {
     SetMessageFile(L";;" + Dll());
+    EXPECT_EQ("", Lookup());
+    ASSERT_NE(nullptr, module_);
+    EXPECT_TRUE(IsTestMessageDll());
+    // Nor does a value stored without its terminator run on past its data.
+    FreeLibrary(module_);
+    SetMessageFile(L";;" + Dll(), false);
     EXPECT_EQ("", Lookup());
     ASSERT_NE(nullptr, module_);
     EXPECT_TRUE(IsTestMessageDll());

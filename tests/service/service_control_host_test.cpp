@@ -120,6 +120,12 @@ TEST_P(ServiceStopHostTest, StopRecordThenStopPendingTwiceThenStopped) {
     HANDLE stopEvent = g_serviceStopEvent;
     ASSERT_TRUE(winsim::SendServiceControl(GetParam()));
     WaitForDispatcher();
+    // One more reaching the handler after STOPPED (sent before that report)
+    // only reports the status again, to a manager that no longer listens.
+    int reports = winsim::CallCount("SetServiceStatus");
+    ServiceCtrlHandler(GetParam());
+    EXPECT_EQ(reports + 1, winsim::CallCount("SetServiceStatus"));
+    EXPECT_EQ(static_cast<DWORD>(SERVICE_STOPPED), g_serviceStatus.dwCurrentState);
     // The handler's three steps in their order, before ServiceMain goes on (3 started, 4 stopped).
     EXPECT_EQ((std::vector<std::string>{"status START_PENDING", "status RUNNING", "record 3", "record 4",
                                         "status STOP_PENDING", "set stop", "status STOP_PENDING", "status STOPPED"}),
@@ -221,7 +227,7 @@ protected:
     static void StartSupervisor() {
         ::testing::internal::CaptureStdout();
         HANDLE supervisor = CreateThread(nullptr, 0, WorkerSupervisorThread, nullptr, 0, nullptr);
-        ASSERT_NE(nullptr, supervisor);
+        EXPECT_NE(nullptr, supervisor);
         CloseHandle(supervisor);
     }
 };
@@ -230,8 +236,9 @@ TEST_F(SupervisorHostTest, EndedWorkerIsReplacedAfterTheRestartMessageAndFiveSec
     // The first worker cannot open the Security log and ends.
     winsim::FailCall("OpenEventLogW", ERROR_ACCESS_DENIED);
     StartSupervisor();
-    ASSERT_TRUE(testsupport::Eventually([] { return winsim::OpenEventLogHandles() == 1; }));
+    bool watching = testsupport::Eventually([] { return winsim::OpenEventLogHandles() == 1; });
     std::string output = ::testing::internal::GetCapturedStdout();
+    ASSERT_TRUE(watching) << output;
     EXPECT_EQ(2, winsim::CallCount("OpenEventLogW"));
     EXPECT_EQ(3, winsim::CallCount("CreateThread")) << "the supervisor and two workers";
     EXPECT_EQ(2, winsim::OpenKernelHandles()) << "the second worker and its event: the first one's handle is closed";
@@ -282,8 +289,9 @@ TEST_F(SupervisorHostTest, ClearedLogEndsTheWorkerAndTheNextStartsAfterItsNewest
 TEST_F(SupervisorHostTest, WorkerThatCannotBeCreatedCountsAsEnded) {
     winsim::FailCall("CreateThread", ERROR_NOT_ENOUGH_MEMORY, 2);
     StartSupervisor();
-    ASSERT_TRUE(testsupport::Eventually([] { return winsim::OpenEventLogHandles() == 1; }));
+    bool watching = testsupport::Eventually([] { return winsim::OpenEventLogHandles() == 1; });
     std::string output = ::testing::internal::GetCapturedStdout();
+    ASSERT_TRUE(watching) << output;
     EXPECT_EQ(0u, output.find(kRestart)) << output;
     // No poll of a handle it never got: the restart delay comes first.
     ASSERT_FALSE(winsim::SleepCalls().empty());

@@ -2,6 +2,9 @@
 #include <winsim/control.h>
 #include <wtsapi32.h>
 
+#include <cstring>
+#include <string>
+
 #include "settings_support.h"
 
 namespace {
@@ -36,8 +39,18 @@ TEST_F(ServiceSettingsHostTest, SettingsErrorGoesToTheCurrentSession) {
 
 TEST_F(ServiceSettingsHostTest, CompleteSettingsSendNoMessage) {
     SetAllSmtp();
+    // 256 code units stored without a terminator fill the read's buffer
+    // exactly, which Windows returns as stored (Wine refuses it): the string
+    // takes the first 255 and its terminator.
+    const std::wstring full(256, L'f');
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_LOCAL_MACHINE, KESTROVE_SMTP_KEY, 0, KEY_SET_VALUE, &key));
+    ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(key, L"EmailFrom", 0, REG_SZ, reinterpret_cast<const BYTE*>(full.data()),
+                                            static_cast<DWORD>(full.size() * sizeof(WCHAR))));
+    RegCloseKey(key);
     EXPECT_EQ(1, LoadSettings());
     EXPECT_TRUE(winsim::WtsMessages().empty());
+    EXPECT_EQ(std::string(255, 'f'), std::string(g_emailFrom, strnlen(g_emailFrom, sizeof(g_emailFrom))));
 }
 
 TEST_F(ServiceSettingsHostTest, EmptySmtpKeySendsOneErrorAndAMissingKeyNone) {

@@ -113,9 +113,11 @@ TEST_F(SettingsTest, LatinOneCharacterBecomesItsByteAndAWiderOneEndsTheText) {
     SetAllSmtp();
     SetSmtp(L"Server Address", L"caf\u00e9.example");
     SetSmtp(L"EmailFrom", L"ab\u0101cd");
+    SetSmtp(L"AdminEmailAddress", L"\u00ff\u0100x");  // the last character with a byte, the first without
     EXPECT_EQ(1, LoadSettings());
     EXPECT_STREQ("caf\xe9.example", g_smtpServer);
     EXPECT_STREQ("ab", g_emailFrom);
+    EXPECT_STREQ("\xff", g_adminEmailAddress);
 }
 
 TEST_F(SettingsTest, SmtpValueOf255CharactersIsReadWhole) {

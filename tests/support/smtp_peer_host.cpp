@@ -29,23 +29,14 @@ sockaddr_in Port25(const std::string& address) {
     return result;
 }
 
-// Binds address:25, waiting up to 10 s while it is in use: 127.0.0.1, the one
-// address every test run shares (localhost), serves one test at a time.
-int BindWhenFree(int fd, const std::string& address) {
-    sockaddr_in local = Port25(address);
-    for (int tries = 0;; ++tries) {
-        int result = bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof(local));
-        if (result == 0 || errno != EADDRINUSE || tries == 200) return result;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-}
-
-// A socket listening on address:25 with the given queue length, or -1.
+// A socket listening on address:25 with the given queue length, or -1. The
+// address is the test process's own: one in use is a test's mistake.
 int ListenOn(const std::string& address, int backlog) {
     int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     int reuse = 1;
+    sockaddr_in local = Port25(address);
     if (fd == -1 || setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof(reuse)) == -1 ||
-        BindWhenFree(fd, address) == -1 || listen(fd, backlog) == -1) {
+        bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof(local)) == -1 || listen(fd, backlog) == -1) {
         std::fprintf(stderr, "SMTP peer: can't listen on %s:25: %s\n", address.c_str(), std::strerror(errno));
         if (fd != -1) close(fd);
         return -1;

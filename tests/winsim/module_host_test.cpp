@@ -2,7 +2,10 @@
 #include <gtest/gtest.h>
 #include <winsim/control.h>
 
+#include <unistd.h>
+
 #include <cstdio>
+#include <string>
 
 #include "message_support.h"
 
@@ -55,7 +58,9 @@ TEST_F(WinsimModuleTest, ImageWithResourcesButNoMessageTable) {
 }
 
 TEST_F(WinsimModuleTest, EmptyFileIsInvalidAndFolderIsDenied) {
-    std::string empty = std::string(KESTROVE_BINARY_DIR) + "/winsim-empty-file.bin";
+    // A file of this process's own: copies of the tests run at once.
+    std::string empty =
+        std::string(KESTROVE_BINARY_DIR) + "/winsim-empty-file-" + std::to_string(getpid()) + ".bin";
     FILE* file = std::fopen(empty.c_str(), "wb");
     ASSERT_NE(nullptr, file);
     std::fclose(file);

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <string>
+#include <vector>
 
 #include "winsock_support.h"
 
@@ -48,6 +49,7 @@ TEST_F(WinsimWinsockTest, ReceiveTimeOutRunsOnTheTestClock) {
     EXPECT_EQ(SOCKET_ERROR, recv(s, reply, sizeof(reply), 0));
     EXPECT_EQ(WSAETIMEDOUT, WSAGetLastError());
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    EXPECT_EQ(std::vector<DWORD>{30000}, winsim::PassedSocketTimeOuts());
 }
 
 // Windows documents this (Wine passes such a connect on to the host, which
@@ -83,13 +85,23 @@ TEST_F(WinsimWinsockTest, LastCleanupReleasesOpenSocketsAndCountsThem) {
     EXPECT_EQ(1, winsim::SocketsLeftAtCleanup());
 }
 
-TEST_F(WinsimWinsockTest, ResetClosesSocketsAndForgetsStartups) {
+TEST_F(WinsimWinsockTest, ResetClosesSocketsAndForgetsStartupsAndNamedHosts) {
     SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    winsim::NameHost("mail.kestrove.test", "127.0.0.9");
+    hostent* host = gethostbyname("MAIL.Kestrove.test");
+    ASSERT_NE(nullptr, host);
+    EXPECT_STREQ("mail.kestrove.test", host->h_name);
+    EXPECT_EQ(inet_addr("127.0.0.9"), reinterpret_cast<in_addr*>(host->h_addr_list[0])->s_addr);
+    EXPECT_EQ(nullptr, host->h_addr_list[1]);
     winsim::Reset();
     EXPECT_EQ(0, winsim::OpenSockets());
     EXPECT_EQ(0, winsim::WinsockStartups());
     EXPECT_EQ(SOCKET_ERROR, closesocket(s));
     EXPECT_EQ(WSANOTINITIALISED, WSAGetLastError());
+    WSADATA data;
+    ASSERT_EQ(0, WSAStartup(MAKEWORD(2, 0), &data));
+    EXPECT_EQ(nullptr, gethostbyname("mail.kestrove.test"));
+    EXPECT_EQ(WSAHOST_NOT_FOUND, WSAGetLastError());
 }
 
 TEST_F(WinsimWinsockTest, InjectedFailuresGiveTheirCodeThroughWSAGetLastError) {

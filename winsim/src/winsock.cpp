@@ -24,6 +24,8 @@ using winsim::detail::InjectedFailure;
 struct SocketState {
     bool nonBlocking = false;
     bool connecting = false;  // a non-blocking connect is under way
+    DWORD receiveTimeOut = 0;  // SO_RCVTIMEO and SO_SNDTIMEO as given, in ms
+    DWORD sendTimeOut = 0;
 };
 
 struct WinsockState {
@@ -31,6 +33,8 @@ struct WinsockState {
     int startups = 0;
     int leftAtCleanup = 0;
     std::map<SOCKET, SocketState> sockets;
+    std::vector<DWORD> passedTimeOuts;
+    std::map<std::wstring, std::pair<std::string, uint32_t>> namedHosts;  // by lower-case name
 };
 
 void CloseAll(WinsockState& state) {
@@ -45,6 +49,8 @@ WinsockState& Winsock() {
                               CloseAll(state);
                               state.startups = 0;
                               state.leftAtCleanup = 0;
+                              state.passedTimeOuts.clear();
+                              state.namedHosts.clear();
                           }),
                           true);
     (void)hooked;
@@ -135,11 +141,18 @@ int ReadAddress(const struct sockaddr* name, int nameLength, sockaddr_in* addres
     return 0;
 }
 
-// A timed-out blocking call fails with WSAETIMEDOUT; a non-blocking one that
-// can't go on yet with WSAEWOULDBLOCK.
-int TransferFailure(int error, const SocketState& state) {
-    if (error == EAGAIN || error == EWOULDBLOCK) return Failure(state.nonBlocking ? WSAEWOULDBLOCK : WSAETIMEDOUT);
-    return Failure(WsaError(error));
+void TimeOutPassed(DWORD milliseconds) {
+    std::lock_guard<std::mutex> lock(Winsock().mutex);
+    Winsock().passedTimeOuts.push_back(milliseconds);
+}
+
+// A blocking call whose time-out passed fails with WSAETIMEDOUT; a
+// non-blocking one that can't go on yet with WSAEWOULDBLOCK.
+int TransferFailure(int error, const SocketState& state, DWORD timeOut) {
+    if (error != EAGAIN && error != EWOULDBLOCK) return Failure(WsaError(error));
+    if (state.nonBlocking) return Failure(WSAEWOULDBLOCK);
+    TimeOutPassed(timeOut);
+    return Failure(WSAETIMEDOUT);
 }
 
 // Puts a ready socket back into its set; the count select adds up.
@@ -147,6 +160,17 @@ int Mark(bool ready, SOCKET s, fd_set* set) {
     if (!ready) return 0;
     FD_SET(Fd(s), set);
     return 1;
+}
+
+// A name given with winsim::NameHost: its address, and the name as given for
+// h_name. False for any other name.
+bool FindNamedHost(const char* name, std::string* canonicalName, std::vector<uint32_t>* addresses) {
+    std::lock_guard<std::mutex> lock(Winsock().mutex);
+    auto found = Winsock().namedHosts.find(winsim::detail::LowerCase(winsim::detail::Widen(name)));
+    if (found == Winsock().namedHosts.end()) return false;
+    *canonicalName = found->second.first;
+    addresses->push_back(found->second.second);
+    return true;
 }
 
 struct HostEntry {
@@ -265,7 +289,7 @@ int send(SOCKET s, const char* buffer, int length, int flags) {
     if (flags != 0) winsim::detail::Unimplemented("send", "flags other than 0");
     if (length < 0 || (buffer == nullptr && length > 0)) return Failure(WSAEFAULT);
     long sent = bsd::Send(Fd(s), buffer, static_cast<size_t>(length));
-    if (sent == -1) return TransferFailure(errno, state);
+    if (sent == -1) return TransferFailure(errno, state, state.sendTimeOut);
     return static_cast<int>(sent);
 }
 
@@ -275,12 +299,13 @@ int recv(SOCKET s, char* buffer, int length, int flags) {
     if (flags != 0) winsim::detail::Unimplemented("recv", "flags other than 0");
     if (length < 0 || (buffer == nullptr && length > 0)) return Failure(WSAEFAULT);
     long received = bsd::Receive(Fd(s), buffer, static_cast<size_t>(length));
-    if (received == -1) return TransferFailure(errno, state);
+    if (received == -1) return TransferFailure(errno, state, state.receiveTimeOut);
     return static_cast<int>(received);
 }
 
 int setsockopt(SOCKET s, int level, int name, const char* value, int length) {
-    if (Fails("setsockopt") || !Usable(s, nullptr)) return SOCKET_ERROR;
+    SocketState state;
+    if (Fails("setsockopt") || !Usable(s, &state)) return SOCKET_ERROR;
     if (level != SOL_SOCKET || (name != SO_RCVTIMEO && name != SO_SNDTIMEO)) {
         winsim::detail::Unimplemented("setsockopt", "only SO_RCVTIMEO and SO_SNDTIMEO");
     }
@@ -291,6 +316,8 @@ int setsockopt(SOCKET s, int level, int name, const char* value, int length) {
     std::chrono::microseconds timeout(0);
     if (milliseconds != 0) timeout = std::max(winsim::detail::ScaledTime(milliseconds), std::chrono::microseconds(1));
     if (bsd::SetTimeout(Fd(s), name == SO_RCVTIMEO, timeout) == -1) return Failure(WsaError(errno));
+    (name == SO_RCVTIMEO ? state.receiveTimeOut : state.sendTimeOut) = milliseconds;
+    Update(s, state);
     return 0;
 }
 
@@ -331,8 +358,9 @@ int select(int, fd_set* readfds, fd_set* writefds, fd_set* exceptfds, struct tim
         polled.push_back(pollfd{Fd(entry.s), events, 0});
     }
     timespec limit;
+    long long milliseconds = 0;
     if (timeout) {
-        long long milliseconds = static_cast<long long>(timeout->tv_sec) * 1000 + (timeout->tv_usec + 999) / 1000;
+        milliseconds = static_cast<long long>(timeout->tv_sec) * 1000 + (timeout->tv_usec + 999) / 1000;
         std::chrono::microseconds scaled = winsim::detail::ScaledTime(static_cast<DWORD>(milliseconds));
         limit.tv_sec = static_cast<time_t>(scaled.count() / 1000000);
         limit.tv_nsec = static_cast<long>(scaled.count() % 1000000) * 1000;
@@ -342,6 +370,7 @@ int select(int, fd_set* readfds, fd_set* writefds, fd_set* exceptfds, struct tim
         ready = ppoll(polled.data(), polled.size(), timeout ? &limit : nullptr, nullptr);
     } while (ready == -1 && errno == EINTR);
     if (ready == -1) return Failure(WsaError(errno));
+    if (ready == 0 && timeout) TimeOutPassed(static_cast<DWORD>(milliseconds));
 
     if (readfds) FD_ZERO(readfds);
     if (writefds) FD_ZERO(writefds);
@@ -398,7 +427,8 @@ struct hostent* gethostbyname(const char* name) {
     thread_local HostEntry host;
     std::string canonical;
     std::vector<uint32_t> addresses;
-    switch (bsd::ResolveIPv4(name, &canonical, &addresses)) {
+    bool named = FindNamedHost(name, &canonical, &addresses);
+    switch (named ? bsd::Lookup::Found : bsd::ResolveIPv4(name, &canonical, &addresses)) {
         case bsd::Lookup::Found: break;
         case bsd::Lookup::NotFound: WSASetLastError(WSAHOST_NOT_FOUND); return nullptr;
         case bsd::Lookup::TryAgain: WSASetLastError(WSATRY_AGAIN); return nullptr;
@@ -438,6 +468,21 @@ int WinsockStartups() {
 int SocketsLeftAtCleanup() {
     std::lock_guard<std::mutex> lock(Winsock().mutex);
     return Winsock().leftAtCleanup;
+}
+
+std::vector<DWORD> PassedSocketTimeOuts() {
+    std::lock_guard<std::mutex> lock(Winsock().mutex);
+    return Winsock().passedTimeOuts;
+}
+
+void NameHost(const std::string& name, const std::string& address) {
+    uint32_t parsed = 0;
+    if (name.empty() || !bsd::ParseDotted(address.c_str(), &parsed)) {
+        winsim::detail::Unimplemented("NameHost", "a name and a dotted IPv4 address");
+    }
+    std::lock_guard<std::mutex> lock(Winsock().mutex);
+    auto entry = std::make_pair(winsim::detail::LowerCase(winsim::detail::Widen(name)), std::make_pair(name, parsed));
+    if (!Winsock().namedHosts.insert(entry).second) winsim::detail::Unimplemented("NameHost", "a name named twice");
 }
 
 }  // namespace winsim
