@@ -5,6 +5,8 @@
 #include <chrono>
 #include <thread>
 
+#include "eventually.h"
+
 namespace {
 
 class WinsimCoreTest : public ::testing::Test {
@@ -77,10 +79,7 @@ DWORD WINAPI PauseForever(LPVOID) {
 
 TEST_F(WinsimCoreTest, ResetEndsTheThreadsStartedBeforeIt) {
     CloseHandle(CreateThread(nullptr, 0, PauseForever, nullptr, 0, nullptr));
-    for (int i = 0; i < 2000 && winsim::SleepCalls().empty(); ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    ASSERT_FALSE(winsim::SleepCalls().empty());
+    ASSERT_TRUE(testsupport::Eventually([] { return !winsim::SleepCalls().empty(); }));
     winsim::Reset();
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_TRUE(winsim::SleepCalls().empty());

@@ -74,7 +74,7 @@ std::wstring TextAt(const std::vector<BYTE>& bytes, size_t offset) {
     return reinterpret_cast<const wchar_t*>(bytes.data() + offset);
 }
 
-// Polls for up to 5 s until the given number of threads waits on the object.
+// Polls until the given number of threads waits on the object.
 bool WaitersReach(HANDLE object, int count) {
     return testsupport::Eventually([&] { return winsim::WaitingThreads(object) == count; });
 }
