@@ -71,13 +71,9 @@ check_wine32() {
     check_dir=$(mktemp -d)
     export TMPDIR="$check_dir" WINEPREFIX="$check_dir/prefix" WINEARCH=win32
     . "$(dirname "$0")/wine-session.sh"
-    on_exit remove_check_dir
+    on_exit "session_finish $check_dir"
     timeout 300 "$wine" cmd /c exit >/dev/null 2>&1 || fail "the 32-bit Wine did not run cmd within 300 s"
     echo "install-tools: $("$wine" --version), 32-bit Windows programs run"
-}
-remove_check_dir() {
-    session_end
-    rm -rf "$check_dir"
 }
 
 dpkg --add-architecture i386

@@ -46,15 +46,7 @@ exe=$(absolute "$exe")
 [ -f "$exe" ] || fail "$exe is missing: build it with 'cmake --workflow --preset win64'"
 
 work=$(mktemp -d)
-finish() {
-    if [ "${installed:-no}" = yes ]; then
-        run net stop "$service_name" >/dev/null
-        run sc delete "$service_name" >/dev/null
-    fi
-    session_end
-    rm -rf "$work"
-}
-on_exit finish
+on_exit "session_finish $work"
 
 if [ -d "$WINEPREFIX" ] && [ "$fresh" = yes ]; then
     "$wineserver" -k 2>/dev/null
@@ -67,7 +59,6 @@ fi
 session_begin "$work"
 
 say "Installing: RDPKestroveservice.exe -install"
-installed=yes
 check_install "$exe" "$work"
 cat "$work/install.out"
 echo
@@ -85,5 +76,4 @@ wait_for_state STOPPED || fail "the service did not stop (it is '$(service_state
 say "Removing: RDPKestroveservice.exe -uninstall"
 check_uninstall "$exe"
 echo
-installed=no
 say "The service ran and has been removed: its key and its entry in the service control manager are gone."

@@ -13,15 +13,7 @@ fail() {
 work=$(mktemp -d)
 source_key='HKLM\System\CurrentControlSet\Services\EventLog\Application\Mirdal Software - RDP Kestrove'
 
-finish() {
-    if [ "${passed:-no}" != yes ]; then
-        run net stop "$service_name" >/dev/null
-        run sc delete "$service_name" >/dev/null
-    fi
-    session_end
-    rm -rf "$work"
-}
-on_exit finish
+on_exit "session_finish $work"
 session_begin "$work"
 
 check_install "$exe" "$work"
@@ -41,5 +33,4 @@ run net stop "$service_name" >/dev/null || fail "net stop exited with $?"
 wait_for_state STOPPED || fail "service did not reach STOPPED (is $(service_state))"
 
 check_uninstall "$exe" >/dev/null
-passed=yes
 echo "service installed, started, stopped and removed"

@@ -64,7 +64,9 @@ expect_value() {
 }
 
 # EXE -install, leaving its lines in DIR/install.out: those of a successful install.
+# From here on session_finish removes the service unless check_uninstall did.
 check_install() {
+    installed=yes
     run "$1" -install >"$2/install.out"
     status=$?
     [ $status -eq 255 ] || fail "-install exited with $status"
@@ -95,6 +97,7 @@ check_uninstall() {
     [ $status -eq 255 ] || fail "-uninstall exited with $status"
     if run reg query "$service_key" >/dev/null; then fail "the registration is still there"; fi
     if run sc query "$service_name" | grep -q STATE; then fail "the service control manager still knows the service"; fi
+    installed=no
 }
 
 # Wine starts every automatic-start service when a session begins and ends the
@@ -110,4 +113,15 @@ session_end() {
     exec 3>&-
     "$wineserver" -k 2>/dev/null
     "$wineserver" -w
+}
+
+# The end of a script whose Wine work lives in DIR: a service it installed and
+# did not remove is stopped and deleted, the session ends and DIR goes.
+session_finish() {
+    if [ "${installed:-no}" = yes ]; then
+        run net stop "$service_name" >/dev/null
+        run sc delete "$service_name" >/dev/null
+    fi
+    session_end
+    rm -rf "$1"
 }
