@@ -6,7 +6,9 @@
 #   scripts/try-under-wine.sh [--fresh] [PREFIX [SERVICE_EXE]]
 # PREFIX defaults to build/win64/try-prefix and is made ready when wineboot
 # has not yet succeeded in it; an existing prefix is only removed first with
-# --fresh. At the end "wineserver -k" ends every program running in PREFIX.
+# --fresh. A PREFIX that is empty, /, the home folder, the checkout or above it,
+# or a folder with files that is no Wine prefix, is refused (exit 2). At the
+# end "wineserver -k" ends every program running in PREFIX.
 # SERVICE_EXE defaults to the win64 preset's build of the service program.
 set -u
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -42,16 +44,15 @@ done
 export WINEPREFIX="$prefix"
 unset WINEARCH
 . "$top/scripts/wine-session.sh"
-exe=$(absolute "$exe")
+exe=$(realpath -m -- "$exe")
 [ -f "$exe" ] || fail "$exe is missing: build it with 'cmake --workflow --preset win64'"
 
-work=$(mktemp -d)
-on_exit "session_finish $work"
+if [ "$fresh" = yes ]; then remove_prefix; fi
+# Wine keeps its server's folder under TMPDIR: in the work folder it goes with it.
+work=$(mktemp -d) || fail "cannot make a temporary folder"
+export TMPDIR="$work"
+on_exit 'session_finish "$work"'
 
-if [ -d "$WINEPREFIX" ] && [ "$fresh" = yes ]; then
-    "$wineserver" -k 2>/dev/null
-    rm -rf "$WINEPREFIX"
-fi
 if ! prefix_ready; then
     say "Preparing the Wine prefix $WINEPREFIX"
     boot_prefix >/dev/null 2>&1 || fail "wineboot did not succeed in $WINEPREFIX"

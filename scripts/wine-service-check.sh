@@ -10,10 +10,10 @@ fail() {
     exit 1
 }
 . "$(dirname "$0")/wine-session.sh"
-work=$(mktemp -d)
+work=$(mktemp -d) || fail "cannot make a temporary folder"
 source_key='HKLM\System\CurrentControlSet\Services\EventLog\Application\Mirdal Software - RDP Kestrove'
 
-on_exit "session_finish $work"
+on_exit 'session_finish "$work"'
 session_begin "$work"
 
 check_install "$exe" "$work"

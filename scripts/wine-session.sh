@@ -1,13 +1,35 @@
 # Shell functions of the scripts that drive the programs under Wine: the
 # 64-bit Wine, or the 32-bit one when WINEARCH is win32. The caller exports
-# WINEPREFIX (made absolute here) and defines fail, then sources this file.
-absolute() {
-    case $1 in
-    /*) printf '%s\n' "$1" ;;
-    *) printf '%s\n' "$PWD/$1" ;;
-    esac
+# WINEPREFIX (made absolute here, and refused when it is no place for a
+# prefix) and defines fail, then sources this file.
+
+# Every script that sources this file lives in the checkout's scripts/.
+checkout=$(cd "$(dirname "$0")/.." && pwd -P)
+
+refuse() {
+    echo "$(basename "$0"): $*" >&2
+    exit 2
 }
-WINEPREFIX=$(absolute "$WINEPREFIX")
+
+is_prefix() { [ -f "$WINEPREFIX/.kestrove-booted" ] || [ -f "$WINEPREFIX/system.reg" ]; }
+
+# A prefix gets removed for a fresh one and booted into, so it must be no
+# folder of the user's: not empty, /, the home folder, the checkout or a folder
+# above it, and, where it exists, an empty folder or a Wine prefix.
+guard_prefix() {
+    [ -n "$WINEPREFIX" ] || refuse "refusing an empty Wine prefix: name a folder of its own"
+    WINEPREFIX=$(realpath -m -- "$WINEPREFIX")
+    [ "$WINEPREFIX" != / ] || refuse "refusing the Wine prefix /: it is the root folder"
+    [ "$WINEPREFIX" != "$(realpath -m -- "${HOME:-/}")" ] || refuse "refusing the Wine prefix $WINEPREFIX: it is the home folder"
+    case $checkout/ in
+    "$WINEPREFIX"/*) refuse "refusing the Wine prefix $WINEPREFIX: it holds the checkout $checkout" ;;
+    esac
+    [ -e "$WINEPREFIX" ] || return 0
+    [ -d "$WINEPREFIX" ] || refuse "refusing the Wine prefix $WINEPREFIX: it is no folder"
+    is_prefix || [ -z "$(ls -A "$WINEPREFIX")" ] ||
+        refuse "refusing the Wine prefix $WINEPREFIX: it holds files but neither system.reg nor .kestrove-booted, so it is no Wine prefix"
+}
+guard_prefix
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 if [ "${WINEARCH:-}" = win32 ]; then
@@ -31,6 +53,12 @@ on_exit() {
 
 # A prefix is ready once wineboot has succeeded in it, which the marker records.
 prefix_ready() { [ -f "$WINEPREFIX/.kestrove-booted" ]; }
+# For a fresh prefix: guard_prefix let only an empty folder or a prefix through.
+remove_prefix() {
+    [ -e "$WINEPREFIX" ] || return 0
+    "$wineserver" -k 2>/dev/null || :
+    rm -rf -- "$WINEPREFIX"
+}
 boot_prefix() {
     mkdir -p "$WINEPREFIX" && "$wine" wineboot --init && "$wineserver" -w && : >"$WINEPREFIX/.kestrove-booted"
 }
@@ -116,12 +144,13 @@ session_end() {
 }
 
 # The end of a script whose Wine work lives in DIR: a service it installed and
-# did not remove is stopped and deleted, the session ends and DIR goes.
+# did not remove is stopped and deleted, the session of a prefix that came to
+# be ends and DIR goes.
 session_finish() {
     if [ "${installed:-no}" = yes ]; then
         run net stop "$service_name" >/dev/null
         run sc delete "$service_name" >/dev/null
     fi
-    session_end
-    rm -rf "$1"
+    [ ! -d "$WINEPREFIX" ] || session_end
+    [ -z "$1" ] || rm -rf -- "$1"
 }

@@ -1,7 +1,8 @@
 #!/bin/sh
 # Runs the Windows test programs under Wine in a prefix of the build's own:
 # the 64-bit Wine, or the 32-bit one when WINEARCH is win32.
-#   wine.sh init PREFIX          make a fresh prefix (removing an old one)
+#   wine.sh init PREFIX          make a fresh prefix (removing an old one; a
+#                                folder with files that is no prefix is refused)
 #   wine.sh run PREFIX PROGRAM [ARGS...]
 #   wine.sh stop PREFIX          stop the prefix's wineserver
 set -e
@@ -16,7 +17,7 @@ case "$command" in
       echo "wine.sh: $wine does not run here; scripts/install-tools.sh (as root) sets it up" >&2
       exit 1
     fi
-    if [ -d "$WINEPREFIX" ]; then "$wineserver" -k 2>/dev/null || true; rm -rf "$WINEPREFIX"; fi
+    remove_prefix
     boot_prefix
     ;;
   run)
