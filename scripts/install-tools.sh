@@ -18,7 +18,6 @@ loader=/lib/ld-linux.so.2
 undo=""
 
 fail() {
-    undo_handler_changes
     echo "install-tools: $*" >&2
     exit 1
 }
@@ -106,13 +105,17 @@ $undo"
     echo "install-tools: the kernel runs no 32-bit programs; $qemu runs them (i386 handler $name)"
 }
 
-# cmd in a 32-bit prefix of its own, removed again with the folder Wine keeps
-# its server's folder in (under TMPDIR).
-check_wine32() {
+# A 32-bit prefix of its own for the check, removed again at the end with the
+# folder Wine keeps its server's folder in (under TMPDIR). From here on the
+# end of the script, by failure or signal, also undoes the handler changes.
+begin_check() {
     check_dir=$(mktemp -d) || fail "cannot make a temporary folder"
     export TMPDIR="$check_dir" WINEPREFIX="$check_dir/prefix" WINEARCH=win32
     . "$(dirname "$0")/wine-session.sh"
     on_exit 'session_finish "$check_dir"; undo_handler_changes'
+}
+
+check_wine32() {
     status=0
     timeout 300 "$wine" cmd /c exit >"$check_dir/cmd.out" 2>&1 || status=$?
     case $status in
@@ -130,6 +133,7 @@ add_backports
 apt-get install -y cmake g++ googletest libbenchmark-dev clang libclang-rt-14-dev g++-mingw-w64-i686 \
     g++-mingw-w64-x86-64 mingw-w64-tools wine64 wine32:i386 xvfb xdotool imagemagick file
 apt-get install -y --no-install-recommends -t bookworm-backports qemu-user
+begin_check
 own=no
 if binfmt_mounted; then settle_i386_handlers; fi
 [ "$own" = yes ] || kernel_runs_i386 || register_qemu
