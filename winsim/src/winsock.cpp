@@ -162,9 +162,10 @@ int Mark(bool ready, SOCKET s, fd_set* set) {
     return 1;
 }
 
-// The address of a name as a hosts file gives it: dotted IPv4 text stands for
-// itself, a name given with winsim::NameHost for its address, under the name
-// as given. False for any other name: no resolver is asked.
+// The address of a name as a hosts file gives it: IPv4 address text, read as
+// inet_addr reads it, stands for itself, a name given with winsim::NameHost for
+// its address, under the name as given. False for any other name: no resolver
+// is asked.
 bool FindHost(const char* name, std::string* canonicalName, uint32_t* address) {
     if (bsd::ParseDotted(name, address)) {
         *canonicalName = name;
