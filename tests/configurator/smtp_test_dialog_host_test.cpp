@@ -131,10 +131,10 @@ TEST_F(SmtpTestDialogTest, RecipientsGoOutUnchangedUpTo255Characters) {
 
     SmtpPeer accented(Loopback("3.5"), SmtpScript::Normal);
     std::strcpy(g_smtpServer, Loopback("3.5").c_str());
-    SendTo(L"caf\u00e9" + std::wstring(296, L'x'), &log);
+    SendTo(L"caf\u00e9\u00ff" + std::wstring(295, L'x'), &log);  // U+00FF: the last character with a byte
     EXPECT_EQ(1, RunDialog());
     ASSERT_TRUE(accented.WaitForClientClose());
-    EXPECT_EQ("RCPT TO: <caf\xe9" + std::string(251, 'x') + ">", ReceivedRecipientLine(accented));
+    EXPECT_EQ("RCPT TO: <caf\xe9\xff" + std::string(250, 'x') + ">", ReceivedRecipientLine(accented));
 }
 
 TEST_F(SmtpTestDialogTest, AFailedConnectionShowsTwoLinesAndTheErrorBoxAndStillEndsWithOne) {

@@ -273,6 +273,18 @@ TEST_F(FailedLogonRoadTest, RecordsWhoseTextsDoNotEndWithinAreSkippedWithTheirLi
     }
     EXPECT_EQ(0, CountOf("198.51.100.10"));
     EXPECT_EQ(2, CountOf("198.51.100.11"));
+
+    // The edge: counted past the padding (an empty string where there is one),
+    // the last string is the trailing Length's low half, ended by its high half:
+    // the record's last two bytes.
+    std::vector<BYTE> edge = testsupport::SecurityRecordBytes(FailedLogon(L"198.51.100.12", 10));
+    const EVENTLOGRECORD* header = reinterpret_cast<const EVENTLOGRECORD*>(edge.data());
+    DWORD paddingUnits = (header->Length - sizeof(DWORD) - header->DataOffset) / 2;
+    testsupport::PutLittleEndian(edge, offsetof(EVENTLOGRECORD, NumStrings), 21 + paddingUnits + 1, 2);
+    DWORD read = doubles::AppendSecurityRecord(edge);
+    std::string head = std::string(kSeparator) + "record number: " + std::to_string(read) + "\n";
+    EXPECT_EQ(head, Dump().substr(0, head.size()));
+    EXPECT_EQ(1, CountOf("198.51.100.12"));
 }
 
 TEST_F(FailedLogonRoadTest, SourceNamesOf255CharactersAreSkipped) {

@@ -125,6 +125,10 @@ TEST_F(SettingsTest, SmtpValueOf255CharactersIsReadWhole) {
     SetSmtp(L"Server Address", std::wstring(255, L's'));
     EXPECT_EQ(1, LoadSettings());
     EXPECT_EQ(std::string(255, 's'), g_smtpServer);
+    // A shorter value read next into the same string leaves nothing of the longer one.
+    SetSmtp(L"Server Address", L"mail.example.org");
+    EXPECT_EQ(1, LoadSettings());
+    EXPECT_EQ(std::string("mail.example.org"), g_smtpServer);
 }
 
 TEST_F(SettingsTest, ServiceBuildStopsAtAnSmtpValueOf256Characters) {

@@ -130,6 +130,9 @@ TEST_F(TrackerTest, ConsoleLinesOfANewAndARepeatedAddress) {
 TEST_F(TrackerTest, AddressTextIsPrintedNarrowedWhateverItHolds) {
     const std::string out = Fail(L"caf\u00e9\u4e2d");
     EXPECT_NE(std::string::npos, out.find("Here's the IP: caf\xe9? (strlen:5)"));
+    // The field is the attacker's to fill: a long one shows its first 255 characters.
+    const std::string longOut = Fail(std::wstring(256, L'a') + L"bc");
+    EXPECT_NE(std::string::npos, longOut.find("Here's the IP: " + std::string(255, 'a') + " (strlen:258)"));
 }
 
 void* FailingRealloc(void*, size_t) { return nullptr; }

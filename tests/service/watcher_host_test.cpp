@@ -449,7 +449,8 @@ TEST_F(WatcherTest, WorkerDumpsAtEachNotificationAndEndsOnAReadFailure) {
     CaptureStdout();
     WorkerRun worker;
     EXPECT_EQ(0, winsim::CallCount("ResetEvent"));  // no reset before the first wait
-    bool manualReset = winsim::IsManualResetEvent(winsim::EventLogNotifyEvents(L"Security").at(0));
+    const std::vector<HANDLE> notifyEvents = winsim::EventLogNotifyEvents(L"Security");
+    bool manualReset = notifyEvents.size() == 1 && winsim::IsManualResetEvent(notifyEvents[0]);
     AppendFailedLogon(L"198.51.100.2", 10);
     EXPECT_TRUE(testsupport::Eventually([] { return winsim::CallCount("ResetEvent") == 1; }));
     // A write notifies the worker only while it waits.
@@ -464,6 +465,7 @@ TEST_F(WatcherTest, WorkerDumpsAtEachNotificationAndEndsOnAReadFailure) {
     AppendFailedLogon(L"198.51.100.5", 10);
     EXPECT_EQ(0u, worker.Finish());
     std::string out = Captured();
+    EXPECT_EQ(1u, notifyEvents.size());
     EXPECT_TRUE(manualReset) << "the worker's event is manual-reset";
     EXPECT_EQ(0u, out.find(std::string(kStart) + kFirstWait + kSeparator));
     EXPECT_EQ(2u, Count(out, kNextWait));

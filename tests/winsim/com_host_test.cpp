@@ -4,9 +4,27 @@
 #include <netfw.h>
 #include <winsim/control.h>
 
+#include <csignal>
+#include <cstdio>
 #include <string>
 
 namespace {
+
+// The out-pointer's target of a call that may abort, and what the abort finds
+// in it: a released object must stop before it writes anything.
+void* g_out = nullptr;
+
+void TellWhetherOutWasWritten(int) {
+    std::fputs(g_out == &g_out ? "out-pointer untouched\n" : "out-pointer written\n", stderr);
+}
+
+// Runs call on an out-pointer whose target holds a mark of its own.
+template <class Call>
+void WatchingOut(Call call) {
+    g_out = &g_out;
+    std::signal(SIGABRT, TellWhetherOutWasWritten);
+    call(&g_out);
+}
 
 class WinsimFirewallTest : public ::testing::Test {
 protected:
@@ -172,12 +190,31 @@ TEST_F(WinsimFirewallTest, InjectedFailuresReturnTheirCode) {
 // On Windows a stale pointer reads freed memory; winsim names the call instead,
 // before it looks at the arguments.
 TEST_F(WinsimFirewallTest, CallsAfterTheLastReleaseAbortNamingTheMethod) {
+    INetFwPolicy2* policy = nullptr;
+    ASSERT_EQ(S_OK, CoCreateInstance(CLSID_NetFwPolicy2, nullptr, CLSCTX_INPROC_SERVER, IID_INetFwPolicy2,
+                                     reinterpret_cast<void**>(&policy)));
+    INetFwRules* rules = nullptr;
+    ASSERT_EQ(S_OK, policy->get_Rules(&rules));
+    INetFwRules* releasedRules = nullptr;
+    ASSERT_EQ(S_OK, policy->get_Rules(&releasedRules));
+    EXPECT_EQ(0u, releasedRules->Release());
     INetFwRule* rule = NewRule();
     EXPECT_EQ(0u, rule->Release());
     EXPECT_DEATH(rule->get_Protocol(nullptr), "winsim: INetFwRule::get_Protocol after the object's last Release");
-    EXPECT_DEATH(rule->QueryInterface(IID_IUnknown, nullptr), "winsim: INetFwRule::QueryInterface after the obj");
+    EXPECT_DEATH(WatchingOut([rule](void** out) { rule->QueryInterface(IID_IUnknown, out); }),
+                 "winsim: INetFwRule::QueryInterface after the object's last Release\nout-pointer untouched");
+    EXPECT_DEATH(WatchingOut([releasedRules](void** out) {
+                     releasedRules->get__NewEnum(reinterpret_cast<IUnknown**>(out));
+                 }),
+                 "winsim: INetFwRules::get__NewEnum after the object's last Release\nout-pointer untouched");
+    winsim::FailCall("INetFwRules::Add", E_ACCESSDENIED);  // a refusal that must not come first
+    EXPECT_DEATH(rules->Add(rule), "winsim: INetFwRules::Add given a rule after its last Release");
     EXPECT_DEATH(rule->AddRef(), "winsim: INetFwRule::AddRef past zero");
     EXPECT_DEATH(rule->Release(), "winsim: INetFwRule::Release past zero");
+    rules->Release();
+    EXPECT_EQ(0u, policy->Release());
+    EXPECT_DEATH(WatchingOut([policy](void** out) { policy->get_Rules(reinterpret_cast<INetFwRules**>(out)); }),
+                 "winsim: INetFwPolicy2::get_Rules after the object's last Release\nout-pointer untouched");
 }
 
 // The thread's last CoUninitialize unloads the objects' DLL on Windows.

@@ -88,6 +88,7 @@ TEST_F(WinsimWinsockTest, LastCleanupReleasesOpenSocketsAndCountsThem) {
 TEST_F(WinsimWinsockTest, ResetClosesSocketsAndForgetsStartupsAndNamedHosts) {
     SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     winsim::NameHost("mail.kestrove.test", "127.0.0.9");
+    EXPECT_DEATH(winsim::NameHost("MAIL.kestrove.test", "127.0.0.10"), "NameHost .*\\(a name named twice\\)");
     hostent* host = gethostbyname("MAIL.Kestrove.test");
     ASSERT_NE(nullptr, host);
     EXPECT_STREQ("mail.kestrove.test", host->h_name);
@@ -102,6 +103,13 @@ TEST_F(WinsimWinsockTest, ResetClosesSocketsAndForgetsStartupsAndNamedHosts) {
     ASSERT_EQ(0, WSAStartup(MAKEWORD(2, 0), &data));
     EXPECT_EQ(nullptr, gethostbyname("mail.kestrove.test"));
     EXPECT_EQ(WSAHOST_NOT_FOUND, WSAGetLastError());
+    EXPECT_EQ(nullptr, gethostbyname("localhost"));  // the host's resolver knows it; winsim asks none
+    EXPECT_EQ(WSAHOST_NOT_FOUND, WSAGetLastError());
+    // Naming it again would abort had Reset kept it; the short form of 127.0.0.10.
+    winsim::NameHost("mail.kestrove.test", "127.10");
+    host = gethostbyname("mail.kestrove.test");
+    ASSERT_NE(nullptr, host);
+    EXPECT_EQ(inet_addr("127.0.0.10"), reinterpret_cast<in_addr*>(host->h_addr_list[0])->s_addr);
 }
 
 TEST_F(WinsimWinsockTest, InjectedFailuresGiveTheirCodeThroughWSAGetLastError) {

@@ -4,7 +4,6 @@
 #include <arpa/inet.h>
 #include <errno.h>
 #include <fcntl.h>
-#include <netdb.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -86,34 +85,6 @@ bool ParseDotted(const char* text, uint32_t* address) {
     if (::inet_aton(text, &parsed) == 0) return false;
     *address = parsed.s_addr;
     return true;
-}
-
-Lookup ResolveIPv4(const char* name, std::string* canonicalName, std::vector<uint32_t>* addresses) {
-    addrinfo hints;
-    std::memset(&hints, 0, sizeof(hints));
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_flags = AI_CANONNAME;
-    addrinfo* found = nullptr;
-    int status = ::getaddrinfo(name, nullptr, &hints, &found);
-    switch (status) {
-        case 0:
-            break;
-        case EAI_NONAME:
-            return Lookup::NotFound;
-        case EAI_AGAIN:
-            return Lookup::TryAgain;
-        case EAI_NODATA:
-            return Lookup::NoData;
-        default:
-            return Lookup::Failed;
-    }
-    *canonicalName = found->ai_canonname ? found->ai_canonname : name;
-    for (addrinfo* entry = found; entry != nullptr; entry = entry->ai_next) {
-        addresses->push_back(reinterpret_cast<const sockaddr_in*>(entry->ai_addr)->sin_addr.s_addr);
-    }
-    ::freeaddrinfo(found);
-    return Lookup::Found;
 }
 
 }  // namespace winsim::detail::bsd

@@ -4,8 +4,6 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
-#include <string>
-#include <vector>
 
 namespace winsim::detail::bsd {
 
@@ -26,8 +24,5 @@ int TakeSocketError(int fd);
 
 // inet_aton's reading of dotted text; false when it is no address.
 bool ParseDotted(const char* text, uint32_t* address);
-
-enum class Lookup { Found, NotFound, TryAgain, NoData, Failed };
-Lookup ResolveIPv4(const char* name, std::string* canonicalName, std::vector<uint32_t>* addresses);
 
 }  // namespace winsim::detail::bsd

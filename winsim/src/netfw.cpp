@@ -101,18 +101,29 @@ protected:
     void Alive(const char* method) const {
         if (Released()) winsim::detail::ComMisuse(method, "after the object's last Release");
     }
-    // A counted call of the method, refused for a missing out-pointer (not
-    // counted), without COM or by an injected failure.
-    HRESULT Called(const char* method, bool pointersGiven = true) const {
-        Alive(method);
+    // What refuses a counted call of a live object: a missing out-pointer (not
+    // counted), no COM, or an injected failure.
+    static HRESULT Refusal(const char* method, bool pointersGiven) {
         if (!pointersGiven) return E_POINTER;
         const HRESULT usable = Usable();
         return FAILED(usable) ? usable : Injected(method);
     }
+    // A counted call of the method, refused as Refusal says.
+    HRESULT Called(const char* method, bool pointersGiven = true) const {
+        Alive(method);
+        return Refusal(method, pointersGiven);
+    }
+    // As Called, for a method that hands back an object: once the object is
+    // known alive, *out is null, so that every refusal leaves it so.
+    template <class T>
+    HRESULT CalledFor(const char* method, T** out) const {
+        Alive(method);
+        if (out) *out = nullptr;
+        return Refusal(method, out != nullptr);
+    }
     // QueryInterface as the caller sees it: a counted call that tests can fail.
     HRESULT Answer(const char* method, REFIID riid, const IID& own, bool dispatch, void** ppv) {
-        if (ppv) *ppv = nullptr;
-        const HRESULT called = Called(method);
+        const HRESULT called = CalledFor(method, ppv);
         if (FAILED(called)) return called;
         return Cast(riid, own, dispatch, ppv);
     }
@@ -411,6 +422,15 @@ private:
     size_t next_ = 0;
 };
 
+// The rule given to Add. A released one runs on freed memory on Windows, like
+// a released collection: winsim stops before any refusal.
+Rule* LiveRuleOfOurs(INetFwRule* rule) {
+    Rule* own = dynamic_cast<Rule*>(rule);
+    if (!own) Unimplemented("INetFwRules::Add", "a rule object of another implementation");
+    if (own->Released()) winsim::detail::ComMisuse("INetFwRules::Add", "given a rule after its last Release");
+    return own;
+}
+
 class Rules : public ComObject<INetFwRules> {
 public:
     Rules() : ComObject("INetFwRules") {}
@@ -428,11 +448,10 @@ public:
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE Add(INetFwRule* rule) override {
-        const HRESULT called = Called("INetFwRules::Add", rule != nullptr);
-        if (FAILED(called)) return called;
-        Rule* own = dynamic_cast<Rule*>(rule);
-        if (!own) Unimplemented("INetFwRules::Add", "a rule object of another implementation");
-        if (own->Released()) winsim::detail::ComMisuse("INetFwRules::Add", "given a rule after its last Release");
+        Alive("INetFwRules::Add");
+        Rule* own = rule ? LiveRuleOfOurs(rule) : nullptr;
+        const HRESULT refused = Refusal("INetFwRules::Add", rule != nullptr);
+        if (FAILED(refused)) return refused;
         FirewallRule data = own->Data();
         if (data.name.empty()) return E_INVALIDARG;
         std::lock_guard<std::mutex> lock(Store().mutex);
@@ -442,8 +461,7 @@ public:
     WINSIM_NOT_USED(Remove, (BSTR))
     WINSIM_NOT_USED(Item, (BSTR, INetFwRule**))
     HRESULT STDMETHODCALLTYPE get__NewEnum(IUnknown** newEnum) override {
-        if (newEnum) *newEnum = nullptr;
-        const HRESULT called = Called("INetFwRules::get__NewEnum", newEnum != nullptr);
+        const HRESULT called = CalledFor("INetFwRules::get__NewEnum", newEnum);
         if (FAILED(called)) return called;
         std::vector<RulePtr> snapshot;
         {
@@ -481,8 +499,7 @@ public:
     WINSIM_NOT_USED(get_UnicastResponsesToMulticastBroadcastDisabled, (NET_FW_PROFILE_TYPE2, VARIANT_BOOL*))
     WINSIM_NOT_USED(put_UnicastResponsesToMulticastBroadcastDisabled, (NET_FW_PROFILE_TYPE2, VARIANT_BOOL))
     HRESULT STDMETHODCALLTYPE get_Rules(INetFwRules** rules) override {
-        if (rules) *rules = nullptr;
-        const HRESULT called = Called("INetFwPolicy2::get_Rules", rules != nullptr);
+        const HRESULT called = CalledFor("INetFwPolicy2::get_Rules", rules);
         if (FAILED(called)) return called;
         *rules = new Rules();
         return S_OK;

@@ -162,21 +162,27 @@ int Mark(bool ready, SOCKET s, fd_set* set) {
     return 1;
 }
 
-// A name given with winsim::NameHost: its address, and the name as given for
-// h_name. False for any other name.
-bool FindNamedHost(const char* name, std::string* canonicalName, std::vector<uint32_t>* addresses) {
+// The address of a name as a hosts file gives it: IPv4 address text, read as
+// inet_addr reads it, stands for itself, a name given with winsim::NameHost for
+// its address, under the name as given. False for any other name: no resolver
+// is asked.
+bool FindHost(const char* name, std::string* canonicalName, uint32_t* address) {
+    if (bsd::ParseDotted(name, address)) {
+        *canonicalName = name;
+        return true;
+    }
     std::lock_guard<std::mutex> lock(Winsock().mutex);
     auto found = Winsock().namedHosts.find(winsim::detail::LowerCase(winsim::detail::Widen(name)));
     if (found == Winsock().namedHosts.end()) return false;
     *canonicalName = found->second.first;
-    addresses->push_back(found->second.second);
+    *address = found->second.second;
     return true;
 }
 
 struct HostEntry {
     std::string name;
-    std::vector<in_addr> addresses;
-    std::vector<char*> addressList;
+    in_addr address;
+    char* addressList[2] = {nullptr, nullptr};
     char* aliases[1] = {nullptr};
     hostent entry;
 };
@@ -422,32 +428,21 @@ ULONG inet_addr(const char* text) {
 
 struct hostent* gethostbyname(const char* name) {
     if (Fails("gethostbyname") || !Started()) return nullptr;
-    if (name == nullptr) winsim::detail::Unimplemented("gethostbyname", "the local host's own name");
+    if (name == nullptr || *name == '\0') winsim::detail::Unimplemented("gethostbyname", "the local host's own name");
     // Winsock keeps one result per thread, valid until the thread's next call.
     thread_local HostEntry host;
-    std::string canonical;
-    std::vector<uint32_t> addresses;
-    bool named = FindNamedHost(name, &canonical, &addresses);
-    switch (named ? bsd::Lookup::Found : bsd::ResolveIPv4(name, &canonical, &addresses)) {
-        case bsd::Lookup::Found: break;
-        case bsd::Lookup::NotFound: WSASetLastError(WSAHOST_NOT_FOUND); return nullptr;
-        case bsd::Lookup::TryAgain: WSASetLastError(WSATRY_AGAIN); return nullptr;
-        case bsd::Lookup::NoData: WSASetLastError(WSANO_DATA); return nullptr;
-        case bsd::Lookup::Failed: WSASetLastError(WSANO_RECOVERY); return nullptr;
+    uint32_t address = 0;
+    if (!FindHost(name, &host.name, &address)) {
+        WSASetLastError(WSAHOST_NOT_FOUND);
+        return nullptr;
     }
-    host.name = canonical;
-    host.addresses.assign(addresses.size(), in_addr());
-    host.addressList.clear();
-    for (size_t i = 0; i < addresses.size(); ++i) {
-        host.addresses[i].s_addr = addresses[i];
-        host.addressList.push_back(reinterpret_cast<char*>(&host.addresses[i]));
-    }
-    host.addressList.push_back(nullptr);
+    host.address.s_addr = address;
+    host.addressList[0] = reinterpret_cast<char*>(&host.address);
     host.entry.h_name = &host.name[0];
     host.entry.h_aliases = host.aliases;
     host.entry.h_addrtype = AF_INET;
     host.entry.h_length = sizeof(in_addr);
-    host.entry.h_addr_list = host.addressList.data();
+    host.entry.h_addr_list = host.addressList;
     return &host.entry;
 }
 
@@ -478,7 +473,7 @@ std::vector<DWORD> PassedSocketTimeOuts() {
 void NameHost(const std::string& name, const std::string& address) {
     uint32_t parsed = 0;
     if (name.empty() || !bsd::ParseDotted(address.c_str(), &parsed)) {
-        winsim::detail::Unimplemented("NameHost", "a name and a dotted IPv4 address");
+        winsim::detail::Unimplemented("NameHost", "a name and an IPv4 address as inet_addr reads it");
     }
     std::lock_guard<std::mutex> lock(Winsock().mutex);
     auto entry = std::make_pair(winsim::detail::LowerCase(winsim::detail::Widen(name)), std::make_pair(name, parsed));

@@ -19,10 +19,13 @@ int SocketsLeftAtCleanup();
 // program's clock, exact where the scaled time the call took is not.
 std::vector<DWORD> PassedSocketTimeOuts();
 
-// Gives gethostbyname a name for the dotted IPv4 address, ahead of the host's
-// resolver, as a line of the hosts file does on Windows: it compares names
-// without case and returns the name as given. Reset forgets every name; a
-// second naming of one name, or an address that is not dotted, aborts.
+// Gives gethostbyname a name for an IPv4 address, as a line of the hosts file
+// does on Windows. winsim asks no resolver: gethostbyname knows these names
+// and IPv4 address text, nothing else. Names compare without case and come
+// back as given. The address is read as inet_addr reads it: dotted decimal,
+// or a shorter or hexadecimal form such as "127.1" or "0x7f000001". Reset
+// forgets every name; an empty name, text that is no address, or a second
+// naming of one name aborts.
 void NameHost(const std::string& name, const std::string& address);
 
 }  // namespace winsim
