@@ -11,7 +11,10 @@ refuse() {
     exit 2
 }
 
-is_prefix() { [ -f "$WINEPREFIX/.kestrove-booted" ] || [ -f "$WINEPREFIX/system.reg" ]; }
+# A prefix is ready once wineboot has succeeded in it, which the marker records;
+# one that wineboot made elsewhere holds its system.reg.
+prefix_ready() { [ -f "$WINEPREFIX/.kestrove-booted" ]; }
+is_prefix() { prefix_ready || [ -f "$WINEPREFIX/system.reg" ]; }
 
 # A prefix gets removed for a fresh one and booted into, so it must be no
 # folder of the user's: not empty, /, the home folder, the checkout or a folder
@@ -51,8 +54,6 @@ on_exit() {
     trap 'exit 129' HUP
 }
 
-# A prefix is ready once wineboot has succeeded in it, which the marker records.
-prefix_ready() { [ -f "$WINEPREFIX/.kestrove-booted" ]; }
 # For a fresh prefix: guard_prefix let only an empty folder or a prefix through.
 remove_prefix() {
     [ -e "$WINEPREFIX" ] || return 0
