@@ -47,12 +47,17 @@ is_i386_handler() { grep -qs '^magic 7f454c4601.\{26\}0300' "$1"; }
 interpreter_of() { sed -n 's/^interpreter //p' "$binfmt/$1"; }
 is_enabled() { [ "$(head -n 1 "$binfmt/$1")" = enabled ]; }
 
+# VALUE ENTRY: written to the entry when the handler changes are undone.
+keep_undo() {
+    undo="$1 $2
+$undo"
+}
+
 # ENTRY VALUE UNDO VERB: writes VALUE (1 enables, 0 disables) to the entry and
 # keeps UNDO to write back; where binfmt_misc cannot be written the entry stays.
 change_handler() {
     if echo "$2" 2>/dev/null >"$binfmt/$1"; then
-        undo="$3 $1
-$undo"
+        keep_undo "$3" "$1"
         echo "install-tools: $4 the i386 handler $1 ($(interpreter_of "$1"))"
     else
         echo "install-tools: cannot write $binfmt/$1: the i386 handler $1 stays as it is"
@@ -100,8 +105,7 @@ register_qemu() {
     [ ! -e "$binfmt/$name" ] || name=kestrove-qemu-i386
     printf '%s' ":$name:M::\\x7fELF\\x01\\x01\\x01\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x02\\x00\\x03\\x00:\\xff\\xff\\xff\\xff\\xff\\xfe\\xfe\\x00\\xff\\xff\\xff\\xff\\xff\\xff\\xff\\xff\\xfe\\xff\\xff\\xff:$qemu:F" \
         2>/dev/null >"$binfmt/register" || fail "the kernel refused the registration of $qemu"
-    undo="-1 $name
-$undo"
+    keep_undo -1 "$name"
     echo "install-tools: the kernel runs no 32-bit programs; $qemu runs them (i386 handler $name)"
 }
 
